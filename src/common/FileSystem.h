@@ -1,0 +1,63 @@
+// Every file-system access of the core goes through this interface, so that the run can be
+// tested against injected faults and built for more than one platform.
+// All paths are full native paths. Failing calls throw a Failure (see SystemError.h):
+// 76 for a missing folder on the path, 53 for a missing file, 61 disk full, 70 denied,
+// 57 I/O error, 75 for anything else.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tandro {
+
+// "NormalFile" is what the program synchronises: a regular file that is neither hidden nor
+// a system file. Links, devices, pipes and hidden files are "Other".
+enum class EntryKind { NormalFile, Folder, Other };
+
+struct FolderEntry {
+  std::string name;
+  EntryKind kind;
+};
+
+// What identifies one version of a file, to the nanosecond.
+struct FileStamp {
+  std::int64_t size = 0;
+  std::int64_t modifiedNs = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Sub-folders (links never count as folders) and files of one folder, in platform order.
+  virtual std::vector<FolderEntry> listFolder(const std::string& path) = 0;
+  // True when a normal file is at `path`; false when nothing or something else is there.
+  virtual bool isNormalFile(const std::string& path) = 0;
+  // Last-write time in whole seconds since 1970-01-01 UTC.
+  virtual std::int64_t modificationTime(const std::string& path) = 0;
+  // Creates `to`, which must not exist, with the content and last-write time of `from`.
+  virtual void copyFile(const std::string& from, const std::string& to) = 0;
+  // Renames `from` to `to`, replacing a file at `to` in one step.
+  virtual void renameFile(const std::string& from, const std::string& to) = 0;
+  virtual void removeFile(const std::string& path) = 0;
+  // Creates one folder: 76 when its parent is missing, 75 when it exists already.
+  virtual void createFolder(const std::string& path) = 0;
+
+  // The stamp of the file at `path`, or nothing when there is none.
+  virtual std::optional<FileStamp> stamp(const std::string& path) = 0;
+  // The whole content of a file, or nothing when there is none.
+  virtual std::optional<std::string> readFile(const std::string& path) = 0;
+  // Creates or truncates `path`, writes `data` and waits until it is on the disk.
+  virtual void writeFile(const std::string& path, const std::string& data) = 0;
+};
+
+// The file system of the platform the program runs on.
+std::unique_ptr<FileSystem> createPlatformFileSystem();
+
+}  // namespace tandro

@@ -1,0 +1,230 @@
+#include "common/PosixFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "common/SystemError.h"
+
+namespace tandro {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& path, PathRole role, int error = errno) {
+  throw systemFailure(error, path, role);
+}
+
+bool isHiddenName(const std::string& name) { return !name.empty() && name.front() == '.'; }
+
+// Closes a descriptor however the scope is left.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  int get() const { return fd_; }
+  // Closes now, so that a failing close (a full disk on some file systems) is seen.
+  int close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+EntryKind kindOf(const std::string& name, mode_t mode) {
+  if (S_ISDIR(mode)) {
+    return EntryKind::Folder;
+  }
+  return S_ISREG(mode) && !isHiddenName(name) ? EntryKind::NormalFile : EntryKind::Other;
+}
+
+void writeAll(int fd, const char* data, std::size_t size, const std::string& path) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      fail(path, PathRole::File);
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+void copyContent(int from, int to, const std::string& fromPath, const std::string& toPath) {
+  static constexpr std::size_t kBufferSize = 1 << 17;
+  std::string buffer(kBufferSize, '\0');
+  for (;;) {
+    const ssize_t count = ::read(from, buffer.data(), buffer.size());
+    if (count == 0) {
+      return;
+    }
+    if (count < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      fail(fromPath, PathRole::File);
+    }
+    writeAll(to, buffer.data(), static_cast<std::size_t>(count), toPath);
+  }
+}
+
+}  // namespace
+
+std::vector<FolderEntry> PosixFileSystem::listFolder(const std::string& path) {
+  DIR* folder = ::opendir(path.c_str());
+  if (folder == nullptr) {
+    fail(path, PathRole::Folder);
+  }
+  std::vector<FolderEntry> entries;
+  const int folderFd = ::dirfd(folder);
+  errno = 0;
+  while (const dirent* entry = ::readdir(folder)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") {
+      continue;
+    }
+    struct stat status {};
+    if (::fstatat(folderFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      continue;  // gone since the folder was read: it was never there for this listing
+    }
+    entries.push_back({std::move(name), kindOf(entry->d_name, status.st_mode)});
+    errno = 0;
+  }
+  const int readError = errno;
+  ::closedir(folder);
+  if (readError != 0) {
+    fail(path, PathRole::Folder, readError);
+  }
+  return entries;
+}
+
+bool PosixFileSystem::isNormalFile(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      return false;
+    }
+    fail(path, PathRole::File);
+  }
+  const auto slash = path.rfind('/');
+  return kindOf(path.substr(slash + 1), status.st_mode) == EntryKind::NormalFile;
+}
+
+std::int64_t PosixFileSystem::modificationTime(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) {
+    fail(path, PathRole::File);
+  }
+  return status.st_mtim.tv_sec;
+}
+
+void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
+  Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  if (source.get() < 0) {
+    fail(from, PathRole::File);
+  }
+  struct stat status {};
+  if (::fstat(source.get(), &status) != 0) {
+    fail(from, PathRole::File);
+  }
+  if (!S_ISREG(status.st_mode)) {
+    fail(from, PathRole::File, EINVAL);
+  }
+  Descriptor target(
+      ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+  if (target.get() < 0) {
+    fail(to, PathRole::Folder);
+  }
+  copyContent(source.get(), target.get(), from, to);
+  const timespec times[2] = {status.st_atim, status.st_mtim};
+  if (::futimens(target.get(), times) != 0 || target.close() != 0) {
+    fail(to, PathRole::File);
+  }
+}
+
+void PosixFileSystem::renameFile(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    fail(to, PathRole::Folder);
+  }
+}
+
+void PosixFileSystem::removeFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) {
+    fail(path, PathRole::File);
+  }
+}
+
+void PosixFileSystem::createFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) != 0) {
+    fail(path, PathRole::Folder);
+  }
+}
+
+std::optional<FileStamp> PosixFileSystem::stamp(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      return std::nullopt;
+    }
+    fail(path, PathRole::File);
+  }
+  return FileStamp{status.st_size,
+                   status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec,
+                   static_cast<std::uint64_t>(status.st_dev),
+                   static_cast<std::uint64_t>(status.st_ino)};
+}
+
+std::optional<std::string> PosixFileSystem::readFile(const std::string& path) {
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) {
+    if (errno == ENOENT) {
+      return std::nullopt;
+    }
+    fail(path, PathRole::File);
+  }
+  std::string content;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+    if (count == 0) {
+      return content;
+    }
+    if (count < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      fail(path, PathRole::File);
+    }
+    content.append(buffer, static_cast<std::size_t>(count));
+  }
+}
+
+void PosixFileSystem::writeFile(const std::string& path, const std::string& data) {
+  Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (file.get() < 0) {
+    fail(path, PathRole::Folder);
+  }
+  writeAll(file.get(), data.data(), data.size(), path);
+  if (::fsync(file.get()) != 0 || file.close() != 0) {
+    fail(path, PathRole::File);
+  }
+}
+
+std::unique_ptr<FileSystem> createPlatformFileSystem() {
+  return std::make_unique<PosixFileSystem>();
+}
+
+}  // namespace tandro

@@ -1,0 +1,23 @@
+// The file system of POSIX platforms: hidden means a name that begins with "."; symbolic
+// links are never followed into folders and never count as normal files.
+#pragma once
+
+#include "common/FileSystem.h"
+
+namespace tandro {
+
+class PosixFileSystem : public FileSystem {
+ public:
+  std::vector<FolderEntry> listFolder(const std::string& path) override;
+  bool isNormalFile(const std::string& path) override;
+  std::int64_t modificationTime(const std::string& path) override;
+  void copyFile(const std::string& from, const std::string& to) override;
+  void renameFile(const std::string& from, const std::string& to) override;
+  void removeFile(const std::string& path) override;
+  void createFolder(const std::string& path) override;
+  std::optional<FileStamp> stamp(const std::string& path) override;
+  std::optional<std::string> readFile(const std::string& path) override;
+  void writeFile(const std::string& path, const std::string& data) override;
+};
+
+}  // namespace tandro

@@ -1,0 +1,65 @@
+// The profile file: one INI file per profile in the profile folder, named after the current
+// profile name, which is asked for again at every access. Reads come from an in-memory index
+// that is reloaded whenever the file on disk changed; every rewrite is atomic.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/FileSystem.h"
+
+namespace tandro {
+
+class IniDocument;
+
+// The section of the sync records and folder entries, named after the product.
+inline constexpr const char* kRecordSection = "Tandro";
+// Values of this many characters or more are refused.
+inline constexpr std::size_t kLongValueLimit = 260;
+
+class ProfileStore {
+ public:
+  // `folder` ends with the native separator; `profileName` gives the current profile name.
+  ProfileStore(FileSystem& fileSystem, std::string folder,
+               std::function<std::string()> profileName);
+  ~ProfileStore();
+  ProfileStore(const ProfileStore&) = delete;
+  ProfileStore& operator=(const ProfileStore&) = delete;
+
+  // Full path of the current profile file: folder, profile name, ".ini".
+  std::string profilePath() const;
+
+  // One value of the current profile file, whole; `defaultValue` when the file, the section
+  // or the key is missing. Throws only when the file exists but cannot be read.
+  std::string ReadIni(const std::string& section, const std::string& key,
+                      const std::string& defaultValue);
+
+  // Writes one value at once. Throws the long-value failure (number -2147221504) for a value
+  // of 260 characters or more, failure 75 for a key or value holding a line break, and the
+  // file-system failure when the rewrite fails; the file is unchanged in each case.
+  void WriteIni(const std::string& section, const std::string& key, const std::string& value);
+
+  // The run's read of a sync record: the value of the file's key in the record section,
+  // empty when there is none.
+  std::string readRecord(const std::string& relativePath);
+
+  // Deferred forms for the run: kept in memory (and seen by reads) until flush().
+  // They refuse values as WriteIni does, at the moment of the call.
+  void writeDeferred(const std::string& section, const std::string& key,
+                     const std::string& value);
+  void removeDeferred(const std::string& section, const std::string& key);
+
+  // Writes all deferred changes in one atomic rewrite. Nothing to do costs nothing.
+  void flush();
+  // Flushes when the oldest deferred change waits for a second or longer.
+  void flushIfDue();
+  bool hasPendingWrites() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tandro
