@@ -1,0 +1,29 @@
+// What a synchronisation run needs of the window (or terminal) that hosts it.
+#pragma once
+
+#include <string>
+
+#include "common/MessageHost.h"
+
+namespace tandro {
+
+enum class Answer { Yes, No, Cancel };
+
+class SyncHost : public MessageHost {
+ public:
+  // Puts one line on top of the log (newest first; the host adds the CR LF after it).
+  virtual void addLog(const std::string& line) = 0;
+  // Puts `text` in front of the whole log text as it stands.
+  virtual void prependToLog(const std::string& text) = 0;
+  virtual void clearLog() = 0;
+  // A modal Yes/No/Cancel question with the information icon, Yes the default.
+  // Closing it without an answer is Cancel.
+  virtual Answer confirm(const std::string& text) = 0;
+  // True while the preview switch is on; read each time a case consults it.
+  virtual bool previewEnabled() = 0;
+  // Called now and then during long work, so that a host can keep itself drawn.
+  // `done` of `total` items; total 0 while listing (done then counts files found).
+  virtual void progress(std::size_t done, std::size_t total) { (void)done, (void)total; }
+};
+
+}  // namespace tandro
