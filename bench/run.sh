@@ -80,14 +80,19 @@ if [ -z "$TANDRO" ]; then
     [ -x "$candidate" ] && { TANDRO=$candidate; break; }
   done
 fi
+mkdir -p "$WORK/bin" "$WORK/mnt"
 if [ -n "$TANDRO" ]; then
   TANDRO=$(realpath "$TANDRO")
   [ -x "$TANDRO" ] || { echo "run.sh: $TANDRO is not executable" >&2; exit 1; }
+  # A copy, so that a rebuild in the tree during the run cannot swap the binary.
+  TANDRO_ABOUT="$TANDRO of $(date -r "$TANDRO" '+%Y-%m-%d %H:%M'), sha256 $(sha256sum "$TANDRO" | cut -c1-12)"
+  cp "$TANDRO" "$WORK/bin/tandro-sync"
+  TANDRO=$WORK/bin/tandro-sync
 else
   say "no tandro-sync found; timing the peers only"
 fi
 
-mkdir -p "$WORK/bin" "$WORK/mnt"
+LOAD_START=$(cut -d' ' -f1-3 /proc/loadavg)
 LOGDIR=$WORK/logs/$(date +%Y%m%d-%H%M%S)
 mkdir -p "$LOGDIR"
 MAKE_TREE=$WORK/bin/make_tree
@@ -104,8 +109,7 @@ cleanup() {
 trap cleanup EXIT
 
 # --- results -------------------------------------------------------------------------
-declare -A TIMES RSS FAILED DIFFERS
-declare -A NOTES
+declare -A TIMES=() RSS=() FAILED=() DIFFERS=() NOTES=()
 
 # Keys are "N|case|tool".
 record() {
@@ -113,6 +117,7 @@ record() {
   TIMES[$key]="${TIMES[$key]:-} $secs"
   [ -n "$rss" ] && RSS[$key]="${RSS[$key]:-} $rss"
   [ "$rc" = 0 ] || FAILED[$key]=$rc
+  printf '%s\t%s\t%s\t%s\n' "$key" "$secs" "${rss:--}" "$rc" >>"$LOGDIR/raw.tsv"
 }
 
 # Trees and metadata live on the image, so every tool works on the same file system.
@@ -382,7 +387,8 @@ report() {
   echo "Measured $(date '+%Y-%m-%d') on $(nproc) CPUs ($cpu), $ram RAM, Linux $(uname -r);"
   echo "${NOTES[image]}. Medians of $RUNS runs, warm caches; seed $SEED."
   echo "Tools: $(rsync --version | head -1 | awk '{print "rsync " $3}'), $(unison -version 2>&1 | head -1),"
-  echo "$(cp --version | head -1), tandro-sync ${TANDRO:-(not timed)}."
+  echo "$(cp --version | head -1), tandro-sync ${TANDRO_ABOUT:-(not timed)}."
+  echo "Load average at start $LOAD_START, at end $(cut -d' ' -f1-3 /proc/loadavg) (other work on the machine shows here)."
   echo
   table
   echo
