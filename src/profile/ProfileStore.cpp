@@ -1,0 +1,223 @@
+#include "profile/ProfileStore.h"
+
+#include <algorithm>
+#include <chrono>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "common/Failure.h"
+#include "common/Paths.h"
+#include "profile/CodePage.h"
+#include "profile/IniDocument.h"
+
+namespace tandro {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+constexpr auto kFlushDelay = std::chrono::seconds(1);
+
+// Characters, not bytes: a long value is refused by its length as the user sees it.
+std::size_t characterCount(std::string_view utf8) {
+  return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+bool holdsLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+void refuseUnwritable(std::string_view section, std::string_view key, std::string_view value) {
+  if (characterCount(value) >= kLongValueLimit) {
+    throw Failure(failure_number::kApplicationBase, kProgramSource,
+                  "長いパスには対応していません。");
+  }
+  // A line break would put lines of its own into the file.
+  if (holdsLineBreak(section) || holdsLineBreak(key) || holdsLineBreak(value)) {
+    throw Failure::ofNumber(failure_number::kPathFileAccess);
+  }
+}
+
+// Hidden and beside the profile, so that the rename stays on one volume.
+std::string temporaryPathFor(const std::string& path) {
+  const auto folder = folderPart(path);
+  return folder + "." + path.substr(folder.size()) + ".tmp";
+}
+
+struct Change {
+  std::string section;
+  std::string key;
+  std::optional<std::string> value;  // none: the key's line goes
+};
+
+}  // namespace
+
+struct ProfileStore::State {
+  FileSystem& files;
+  std::string folder;
+  std::function<std::string()> profileName;
+
+  // The file at `loadedPath` as it was at `loadedStamp` (none: missing), with the pending
+  // changes applied on top.
+  bool loaded = false;
+  std::string loadedPath;
+  std::optional<FileStamp> loadedStamp;
+  IniDocument document;
+  std::vector<Change> pending;  // kept in order until a rewrite has carried them
+  SteadyClock::time_point oldestPending;
+
+  std::string currentPath() const { return folder + profileName() + ".ini"; }
+  IniDocument& current();
+  void refresh(const std::string& path);
+  void change(Change next);
+  void apply(const Change& change);
+  void forgetLastChange();
+  void flush();
+  void rewrite(const std::string& path, const std::string& content);
+  void removeQuietly(const std::string& path);
+};
+
+IniDocument& ProfileStore::State::current() {
+  const auto path = currentPath();
+  if (!pending.empty() && path != loadedPath) {
+    flush();  // the pending changes belong to the profile that was chosen before
+  }
+  refresh(path);
+  return document;
+}
+
+void ProfileStore::State::refresh(const std::string& path) {
+  // Stamped before reading: an edit between the two shows as a changed stamp next time.
+  const auto stamp = files.stamp(path);
+  if (loaded && path == loadedPath && stamp == loadedStamp) {
+    return;
+  }
+  auto content = files.readFile(path);
+  document = content ? IniDocument(fromProfileCodePage(std::move(*content))) : IniDocument();
+  loaded = true;
+  loadedPath = path;
+  loadedStamp = stamp;
+  for (const auto& change : pending) {
+    apply(change);
+  }
+}
+
+void ProfileStore::State::change(Change next) {
+  current();
+  apply(next);
+  if (pending.empty()) {
+    oldestPending = SteadyClock::now();
+  }
+  pending.push_back(std::move(next));
+}
+
+void ProfileStore::State::apply(const Change& change) {
+  if (change.value) {
+    document.set(change.section, change.key, *change.value);
+  } else {
+    document.remove(change.section, change.key);
+  }
+}
+
+void ProfileStore::State::forgetLastChange() {
+  pending.pop_back();
+  loaded = false;  // the model still holds the change; the next call reloads without it
+}
+
+void ProfileStore::State::flush() {
+  if (pending.empty()) {
+    return;
+  }
+  refresh(loadedPath);  // an edit by another program is kept; the changes go on top of it
+  rewrite(loadedPath, toProfileCodePage(document.text()));
+  pending.clear();
+}
+
+void ProfileStore::State::rewrite(const std::string& path, const std::string& content) {
+  const auto temporary = temporaryPathFor(path);
+  try {
+    files.writeFile(temporary, content);
+    // The rename keeps the stamp; taken before it, an edit right after the rename still shows.
+    const auto written = files.stamp(temporary);
+    files.renameFile(temporary, path);
+    loadedStamp = written;
+  } catch (...) {
+    removeQuietly(temporary);
+    throw;
+  }
+}
+
+void ProfileStore::State::removeQuietly(const std::string& path) {
+  try {
+    files.removeFile(path);
+  } catch (const Failure&) {
+    // Already gone, or never made; the failure that brought us here is the one to report.
+  }
+}
+
+ProfileStore::ProfileStore(FileSystem& fileSystem, std::string folder,
+                           std::function<std::string()> profileName)
+    : state_(std::make_unique<State>(fileSystem, std::move(folder), std::move(profileName))) {}
+
+ProfileStore::~ProfileStore() {
+  try {
+    flush();
+  } catch (...) {
+    // Nobody is left to report to; the records of this run are lost, the file is intact.
+  }
+}
+
+std::string ProfileStore::profilePath() const {
+  return state_->currentPath();
+}
+
+std::string ProfileStore::ReadIni(const std::string& section, const std::string& key,
+                                  const std::string& defaultValue) {
+  auto value =
+      state_->current().value(throughProfileCodePage(section), throughProfileCodePage(key));
+  return value ? std::move(*value) : defaultValue;
+}
+
+void ProfileStore::WriteIni(const std::string& section, const std::string& key,
+                            const std::string& value) {
+  writeDeferred(section, key, value);
+  try {
+    state_->flush();
+  } catch (...) {
+    state_->forgetLastChange();
+    throw;
+  }
+}
+
+std::string ProfileStore::readRecord(const std::string& relativePath) {
+  return ReadIni(kRecordSection, relativePath, {});
+}
+
+void ProfileStore::writeDeferred(const std::string& section, const std::string& key,
+                                 const std::string& value) {
+  refuseUnwritable(section, key, value);
+  state_->change({throughProfileCodePage(section), throughProfileCodePage(key),
+                  throughProfileCodePage(value)});
+}
+
+void ProfileStore::removeDeferred(const std::string& section, const std::string& key) {
+  state_->change({throughProfileCodePage(section), throughProfileCodePage(key), std::nullopt});
+}
+
+void ProfileStore::flush() {
+  state_->flush();
+}
+
+void ProfileStore::flushIfDue() {
+  if (hasPendingWrites() && SteadyClock::now() - state_->oldestPending >= kFlushDelay) {
+    flush();
+  }
+}
+
+bool ProfileStore::hasPendingWrites() const {
+  return !state_->pending.empty();
+}
+
+}  // namespace tandro

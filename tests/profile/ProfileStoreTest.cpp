@@ -1,0 +1,303 @@
+#include "profile/ProfileStore.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "common/Failure.h"
+#include "common/PosixFileSystem.h"
+
+#include "support/TempDir.h"
+
+namespace tandro {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+// The real file system, failing one chosen call the way a full disk does.
+class DiskFullFileSystem : public PosixFileSystem {
+ public:
+  std::string failingCall;
+
+  void writeFile(const std::string& path, const std::string& data) override {
+    if (failingCall == "writeFile") {
+      PosixFileSystem::writeFile(path, data.substr(0, data.size() / 2));
+      throw Failure::ofNumber(failure_number::kDiskFull);
+    }
+    PosixFileSystem::writeFile(path, data);
+  }
+  void renameFile(const std::string& from, const std::string& to) override {
+    if (failingCall == "renameFile") {
+      throw Failure::ofNumber(failure_number::kDiskFull);
+    }
+    PosixFileSystem::renameFile(from, to);
+  }
+};
+
+class ProfileStoreTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  DiskFullFileSystem files;
+  std::string name = "work";
+  ProfileStore store{files, dir.root(), [this] { return name; }};
+
+  fs::path profile() const { return dir.path() / (name + ".ini"); }
+  void putProfile(const std::string& content) const { test::writeFile(profile(), content); }
+  std::string profileText() const { return test::readFile(profile()); }
+  std::vector<std::string> folderContent() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+Failure failureOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Failure& failure) {
+    return failure;
+  }
+  return Failure(0, {}, {});
+}
+
+TEST_F(ProfileStoreTest, ReadsValuesTheWayThePlatformDoes) {
+  const std::string longValue(1000, 'x');
+  putProfile(
+      "top=before any section\r\n"
+      "  [Path]  \r\n"
+      "  Local \t=\t C:\\work\\  \r\n"
+      "dq=\"  quoted  \"\r\n"
+      "sq='single'\r\n"
+      "odd=\"half'\r\n"
+      "eq=a=b\r\n"
+      "dup=first\r\n"
+      "DUP=second\r\n"
+      "; comment=not a key\r\n"
+      "no equals here\r\n"
+      "long=" +
+      longValue +
+      "\r\n"
+      "[path]\n"
+      "second=in a duplicate section\n"
+      "[日本語]\n"
+      "キー=値\n"
+      "last=no line break");
+  const struct {
+    std::string section, key, expected;
+  } cases[] = {
+      {"Path", "Local", "C:\\work\\"},     {"PATH", "local", "C:\\work\\"},
+      {"Path", "dq", "  quoted  "},        {"Path", "sq", "single"},
+      {"Path", "odd", "\"half'"},          {"Path", "eq", "a=b"},
+      {"Path", "eq=a", "(default)"},       {"Path", "dup", "first"},
+      {"Path", "; comment", "(default)"},  {"Path", "no equals here", "(default)"},
+      {"Path", "long", longValue},         {"Path", "second", "(default)"},
+      {"Path", "top", "(default)"},        {"日本語", "キー", "値"},
+      {"日本語", "last", "no line break"}, {"Missing", "Local", "(default)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.section + "/" + c.key);
+    EXPECT_EQ(store.ReadIni(c.section, c.key, "(default)"), c.expected);
+  }
+}
+
+TEST_F(ProfileStoreTest, WritesChangeOnlyTheirOwnLines) {
+  putProfile(
+      "; written by hand\n"
+      "\n"
+      "[Path]\r\n"
+      "  Local = old  \r\n"
+      "Remove=R:\\\r\n"
+      "\r\n"
+      "\t\r\n"
+      "[Other]\n"
+      "x = 1\n"
+      "; end");
+  store.WriteIni("path", "LOCAL", "new");
+  store.WriteIni("Path", "Added", "a");
+  store.WriteIni("Tandro", "k", "v");
+  EXPECT_EQ(profileText(),
+            "; written by hand\n"
+            "\n"
+            "[Path]\r\n"
+            "Local=new\r\n"
+            "Remove=R:\\\r\n"
+            "Added=a\r\n"
+            "\r\n"
+            "\t\r\n"
+            "[Other]\n"
+            "x = 1\n"
+            "; end\r\n"
+            "[Tandro]\r\n"
+            "k=v\r\n");
+  EXPECT_EQ(folderContent(), std::vector<std::string>{"work.ini"});
+}
+
+TEST_F(ProfileStoreTest, MissingFileReadsAsDefaultsUntilAWriteCreatesIt) {
+  EXPECT_EQ(store.ReadIni("Path", "Local", "none"), "none");
+  EXPECT_EQ(store.readRecord("資料\\報告書.txt"), "");
+  EXPECT_FALSE(fs::exists(profile()));
+
+  store.WriteIni(kRecordSection, "資料\\報告書.txt", "2008/02/19 9:05:03");
+  EXPECT_EQ(profileText(), "[Tandro]\r\n資料\\報告書.txt=2008/02/19 9:05:03\r\n");
+  ProfileStore another(files, dir.root(), [this] { return name; });
+  EXPECT_EQ(another.readRecord("資料\\報告書.txt"), "2008/02/19 9:05:03");
+}
+
+TEST_F(ProfileStoreTest, RefusesValuesOf260CharactersOrMore) {
+  putProfile("[Path]\r\n");
+  auto repeated = [](const std::string& character, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+      text += character;
+    }
+    return text;
+  };
+  for (const auto& character : {std::string("a"), std::string("字")}) {
+    const auto longest = repeated(character, 259);
+    store.WriteIni("Path", "Local", longest);
+    EXPECT_EQ(store.ReadIni("Path", "Local", ""), longest);
+
+    const auto before = profileText();
+    const auto failure =
+        failureOf([&] { store.WriteIni("Path", "Local", repeated(character, 260)); });
+    EXPECT_EQ(failure.number(), -2147221504);
+    EXPECT_EQ(failure.source(), "Tandro");
+    EXPECT_EQ(failure.description(), "長いパスには対応していません。");
+    EXPECT_EQ(profileText(), before);
+  }
+  const std::string longKey(300, 'k');
+  store.WriteIni("Path", longKey, "v");
+  EXPECT_EQ(store.ReadIni("Path", longKey, ""), "v");
+}
+
+TEST_F(ProfileStoreTest, RefusesLineBreaksThatWouldAddLines) {
+  putProfile("[Path]\r\nLocal=L\r\n");
+  const struct {
+    std::string key, value;
+  } cases[] = {{"a\nb", "v"}, {"k", "v\r"}, {"k", "v\r\n[Path]\r\nLocal=injected"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(failureOf([&] { store.WriteIni("Path", c.key, c.value); }).number(), 75);
+    EXPECT_EQ(failureOf([&] { store.writeDeferred("Path", c.key, c.value); }).number(), 75);
+  }
+  EXPECT_FALSE(store.hasPendingWrites());
+  EXPECT_EQ(profileText(), "[Path]\r\nLocal=L\r\n");
+}
+
+TEST_F(ProfileStoreTest, KeyHoldingEqualsIsWrittenButNeverFound) {
+  store.WriteIni(kRecordSection, "a=b.txt", "2008/02/19 15:00:59");
+  EXPECT_EQ(profileText(), "[Tandro]\r\na=b.txt=2008/02/19 15:00:59\r\n");
+  EXPECT_EQ(store.readRecord("a=b.txt"), "");
+  EXPECT_EQ(store.readRecord("a"), "b.txt=2008/02/19 15:00:59");
+}
+
+TEST_F(ProfileStoreTest, FailedRewriteLeavesTheOldFile) {
+  putProfile("[Path]\r\nLocal=old\r\n");
+  for (const std::string call : {"writeFile", "renameFile"}) {
+    SCOPED_TRACE(call);
+    files.failingCall = call;
+    EXPECT_EQ(failureOf([&] { store.WriteIni("Path", "Local", "new"); }).number(), 61);
+    store.writeDeferred(kRecordSection, "a.txt", "1");
+    EXPECT_EQ(failureOf([&] { store.flush(); }).number(), 61);
+    EXPECT_EQ(profileText(), "[Path]\r\nLocal=old\r\n");
+    EXPECT_EQ(folderContent(), std::vector<std::string>{"work.ini"});
+    EXPECT_EQ(store.ReadIni("Path", "Local", ""), "old");
+    EXPECT_TRUE(store.hasPendingWrites());
+
+    files.failingCall.clear();
+    store.flush();
+    EXPECT_EQ(profileText(), "[Path]\r\nLocal=old\r\n[Tandro]\r\na.txt=1\r\n");
+    putProfile("[Path]\r\nLocal=old\r\n");
+  }
+}
+
+TEST_F(ProfileStoreTest, UnreadableFileThrows) {
+  fs::create_directory(profile());
+  EXPECT_NE(failureOf([&] { store.ReadIni("Path", "Local", ""); }).number(), 0);
+}
+
+TEST_F(ProfileStoreTest, SeesEditsByAnotherProgram) {
+  constexpr std::int64_t kTime = 1'200'000'000;
+  const struct {
+    std::string name;
+    std::function<void()> edit;
+  } edits[] = {
+      {"in place, same size, later time",
+       [&] {
+         putProfile("[Path]\r\nLocal=new\r\n");
+         test::setModificationTime(profile(), kTime + 1);
+       }},
+      {"replaced by another file, same size, same time",
+       [&] {
+         const auto other = dir.path() / "other";
+         test::writeFile(other, "[Path]\r\nLocal=new\r\n");
+         test::setModificationTime(other, kTime);
+         fs::rename(other, profile());
+       }},
+  };
+  for (const auto& edit : edits) {
+    SCOPED_TRACE(edit.name);
+    putProfile("[Path]\r\nLocal=old\r\n");
+    test::setModificationTime(profile(), kTime);
+    EXPECT_EQ(store.ReadIni("Path", "Local", ""), "old");
+    edit.edit();
+    EXPECT_EQ(store.ReadIni("Path", "Local", ""), "new");
+  }
+}
+
+TEST_F(ProfileStoreTest, DeferredChangesAreReadAndWrittenWhenDue) {
+  putProfile("[Tandro]\r\nold.txt=1\r\nOLD.TXT=2\r\n");
+  const auto start = std::chrono::steady_clock::now();
+  store.writeDeferred(kRecordSection, "a.txt", "2008/02/19 15:00:59");
+  store.removeDeferred(kRecordSection, "old.txt");
+  store.flushIfDue();
+  if (std::chrono::steady_clock::now() - start < std::chrono::seconds(1)) {
+    EXPECT_TRUE(store.hasPendingWrites());
+    EXPECT_EQ(profileText(), "[Tandro]\r\nold.txt=1\r\nOLD.TXT=2\r\n");
+  }
+  EXPECT_EQ(store.readRecord("a.txt"), "2008/02/19 15:00:59");
+  EXPECT_EQ(store.readRecord("old.txt"), "2");
+
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  store.flushIfDue();
+  EXPECT_FALSE(store.hasPendingWrites());
+  EXPECT_EQ(profileText(), "[Tandro]\r\nOLD.TXT=2\r\na.txt=2008/02/19 15:00:59\r\n");
+}
+
+TEST_F(ProfileStoreTest, DeferredChangesGoOnTopOfAnotherProgramsEdit) {
+  putProfile("[Path]\r\nLocal=L\r\n");
+  store.writeDeferred(kRecordSection, "a.txt", "1");
+  store.writeDeferred(kRecordSection, "b.txt", "1");
+  store.removeDeferred(kRecordSection, "a.txt");
+  putProfile("[Path]\r\nLocal=edited elsewhere\r\n[Tandro]\r\na.txt=0\r\n");
+  store.flush();
+  EXPECT_EQ(profileText(), "[Path]\r\nLocal=edited elsewhere\r\n[Tandro]\r\nb.txt=1\r\n");
+  EXPECT_EQ(store.ReadIni("Path", "Local", ""), "edited elsewhere");
+}
+
+TEST_F(ProfileStoreTest, EveryCallAddressesTheCurrentProfileName) {
+  name = "a";
+  store.WriteIni("Path", "Local", "A");
+  store.writeDeferred(kRecordSection, "x.txt", "1");
+  name = "b";
+  EXPECT_EQ(store.ReadIni("Path", "Local", "none"), "none");
+  EXPECT_FALSE(store.hasPendingWrites());
+  store.WriteIni("Path", "Local", "B");
+  name = "";
+  EXPECT_EQ(store.profilePath(), dir.root() + ".ini");
+  store.WriteIni("Path", "Local", "empty");
+  EXPECT_EQ(test::readFile(dir.path() / "a.ini"), "[Path]\r\nLocal=A\r\n[Tandro]\r\nx.txt=1\r\n");
+  EXPECT_EQ(test::readFile(dir.path() / "b.ini"), "[Path]\r\nLocal=B\r\n");
+  EXPECT_EQ(test::readFile(dir.path() / ".ini"), "[Path]\r\nLocal=empty\r\n");
+}
+
+}  // namespace
+}  // namespace tandro
