@@ -47,8 +47,8 @@ std::optional<LocalSeconds> parseSerial(std::string_view text) {
     return std::nullopt;
   }
   double serial = 0;
-  const auto [next, error] = std::from_chars(text.data(), text.data() + text.size(), serial,
-                                             std::chars_format::fixed);
+  const auto [next, error] =
+      std::from_chars(text.data(), text.data() + text.size(), serial, std::chars_format::fixed);
   if (error != std::errc() || next != text.data() + text.size() || !std::isfinite(serial) ||
       std::fabs(serial) > 3e6) {
     return std::nullopt;
@@ -104,13 +104,13 @@ std::string formatDateTime(LocalSeconds time) {
   }
   const year_month_day date(kSerialOrigin + std::chrono::days(days));
   char text[40];
-  int length = std::snprintf(text, sizeof text, "%04d/%02u/%02u", static_cast<int>(date.year()),
-                             static_cast<unsigned>(date.month()),
-                             static_cast<unsigned>(date.day()));
+  int length =
+      std::snprintf(text, sizeof text, "%04d/%02u/%02u", static_cast<int>(date.year()),
+                    static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
   if (secondOfDay != 0) {
-    std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
-                  " %d:%02d:%02d", static_cast<int>(secondOfDay / 3600),
-                  static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60));
+    std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), " %d:%02d:%02d",
+                  static_cast<int>(secondOfDay / 3600), static_cast<int>(secondOfDay / 60 % 60),
+                  static_cast<int>(secondOfDay % 60));
   }
   return text;
 }

@@ -20,17 +20,26 @@ std::string Failure::numberAndDescription() const {
 std::string standardDescription(std::int32_t number) {
   namespace n = failure_number;
   switch (number) {
-    case n::kTypeMismatch: return "型が一致しません。";
-    case n::kFileNotFound: return "ファイルが見つかりません。";
-    case n::kDeviceIo: return "デバイス I/O エラーです。";
-    case n::kDiskFull: return "ディスクの空き容量が不足しています。";
-    case n::kPermissionDenied: return "書き込みできません。";
-    case n::kDiskNotReady: return "ディスクが準備されていません。";
-    case n::kPathFileAccess: return "パス名が無効です。";
-    case n::kPathNotFound: return "パスが見つかりません。";
+    case n::kTypeMismatch:
+      return "型が一致しません。";
+    case n::kFileNotFound:
+      return "ファイルが見つかりません。";
+    case n::kDeviceIo:
+      return "デバイス I/O エラーです。";
+    case n::kDiskFull:
+      return "ディスクの空き容量が不足しています。";
+    case n::kPermissionDenied:
+      return "書き込みできません。";
+    case n::kDiskNotReady:
+      return "ディスクが準備されていません。";
+    case n::kPathFileAccess:
+      return "パス名が無効です。";
+    case n::kPathNotFound:
+      return "パスが見つかりません。";
     case n::kDuplicateKey:
       return "このキーは既にこのコレクションの要素に割り当てられています。";
-    default: return {};
+    default:
+      return {};
   }
 }
 

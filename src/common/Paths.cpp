@@ -11,8 +11,8 @@ std::string fullPath(std::string_view root, std::string_view relative) {
   const auto start = path.size();
   path.append(relative);
   if constexpr (kNativeSeparator != kRelativeSeparator) {
-    std::replace(path.begin() + static_cast<std::ptrdiff_t>(start), path.end(),
-                 kRelativeSeparator, kNativeSeparator);
+    std::replace(path.begin() + static_cast<std::ptrdiff_t>(start), path.end(), kRelativeSeparator,
+                 kNativeSeparator);
   }
   return path;
 }

@@ -17,7 +17,9 @@ namespace {
   throw systemFailure(error, path, role);
 }
 
-bool isHiddenName(const std::string& name) { return !name.empty() && name.front() == '.'; }
+bool isHiddenName(const std::string& name) {
+  return !name.empty() && name.front() == '.';
+}
 
 // Closes a descriptor however the scope is left.
 class Descriptor {
@@ -143,8 +145,7 @@ void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
   if (!S_ISREG(status.st_mode)) {
     fail(from, PathRole::File, EINVAL);
   }
-  Descriptor target(
-      ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+  Descriptor target(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
   if (target.get() < 0) {
     fail(to, PathRole::Folder);
   }
@@ -181,8 +182,7 @@ std::optional<FileStamp> PosixFileSystem::stamp(const std::string& path) {
     }
     fail(path, PathRole::File);
   }
-  return FileStamp{status.st_size,
-                   status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec,
+  return FileStamp{status.st_size, status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec,
                    static_cast<std::uint64_t>(status.st_dev),
                    static_cast<std::uint64_t>(status.st_ino)};
 }

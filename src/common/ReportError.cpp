@@ -16,8 +16,7 @@ std::string markedChain(const std::string& source, const std::string& label) {
 
 std::string ReportError(const Failure& failure, const std::string& label, bool show,
                         MessageHost& host) {
-  const std::string head =
-      "  [" + std::to_string(failure.number()) + "] " + failure.description();
+  const std::string head = "  [" + std::to_string(failure.number()) + "] " + failure.description();
   const std::string report = markedChain(failure.source(), label) + head;
   host.eventLog().writeError(report);
   if (show) {

@@ -10,21 +10,29 @@ namespace {
 std::int32_t failureNumberOf(int errorNumber, PathRole role) {
   namespace n = failure_number;
   switch (errorNumber) {
-    case ENOENT: return role == PathRole::Folder ? n::kPathNotFound : n::kFileNotFound;
-    case ENOTDIR: return n::kPathNotFound;
+    case ENOENT:
+      return role == PathRole::Folder ? n::kPathNotFound : n::kFileNotFound;
+    case ENOTDIR:
+      return n::kPathNotFound;
     case ENOSPC:
-    case EDQUOT: return n::kDiskFull;
+    case EDQUOT:
+      return n::kDiskFull;
     case EACCES:
     case EPERM:
     case EROFS:
-    case ETXTBSY: return n::kPermissionDenied;
-    case EIO: return n::kDeviceIo;
+    case ETXTBSY:
+      return n::kPermissionDenied;
+    case EIO:
+      return n::kDeviceIo;
 #ifdef ENOMEDIUM
-    case ENOMEDIUM: return n::kDiskNotReady;
+    case ENOMEDIUM:
+      return n::kDiskNotReady;
 #endif
     case ENODEV:
-    case ENXIO: return n::kDiskNotReady;
-    default: return n::kPathFileAccess;
+    case ENXIO:
+      return n::kDiskNotReady;
+    default:
+      return n::kPathFileAccess;
   }
 }
 

@@ -15,8 +15,8 @@ TEST(DateTimeTest, FormatsTheGeneralDateForm) {
 
 TEST(DateTimeTest, ReadsEveryAcceptedSpellingToTheSameSecond) {
   const LocalSeconds expected = *parseDateTime("2008/02/19 09:05:03");
-  for (const char* text : {"2008/2/19 9:05:03", "2008-02-19 09:05:03", "2008-02-19T09:05:03",
-                           "2008/02/19 9:5:3"}) {
+  for (const char* text :
+       {"2008/2/19 9:05:03", "2008-02-19 09:05:03", "2008-02-19T09:05:03", "2008/02/19 9:5:3"}) {
     EXPECT_EQ(parseDateTime(text), expected) << text;
   }
   EXPECT_EQ(parseDateTime("2008/02/19"), parseDateTime("2008/02/19 0:00:00"));

@@ -51,9 +51,9 @@ TEST_F(PosixFileSystemTest, ListsKindsAsTheProgramSeesThem) {
     seen.emplace_back(entry.name, entry.kind);
   }
   const std::vector<std::pair<std::string, EntryKind>> expected = {
-      {".hidden", EntryKind::Other},      {".hiddenFolder", EntryKind::Folder},
-      {"a.txt", EntryKind::NormalFile},   {"fifo", EntryKind::Other},
-      {"fileLink", EntryKind::Other},     {"link", EntryKind::Other},
+      {".hidden", EntryKind::Other},    {".hiddenFolder", EntryKind::Folder},
+      {"a.txt", EntryKind::NormalFile}, {"fifo", EntryKind::Other},
+      {"fileLink", EntryKind::Other},   {"link", EntryKind::Other},
       {"sub", EntryKind::Folder}};
   EXPECT_EQ(seen, expected);
   EXPECT_TRUE(files.isNormalFile(at("a.txt")));

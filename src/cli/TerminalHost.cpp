@@ -1,0 +1,131 @@
+#include "cli/TerminalHost.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+namespace tandro {
+
+namespace {
+
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
+std::string lowered(std::string text) {
+  for (char& c : text) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string withTerminalLineBreaks(const std::string& text) {
+  std::string converted;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      converted.push_back(text[i]);
+      continue;
+    }
+    converted.push_back('\n');
+    if (i + 1 < text.size() && text[i + 1] == '\n') {
+      ++i;
+    }
+  }
+  return converted;
+}
+
+TerminalHost::TerminalHost(bool preview, EventLog& eventLog)
+    : preview_(preview), eventLog_(eventLog), showProgress_(::isatty(STDERR_FILENO) != 0) {}
+
+void TerminalHost::addLog(const std::string& line) {
+  pieces_.push_back(line + "\r\n");
+  clearProgressLine();
+  std::cout << line << '\n';
+}
+
+void TerminalHost::prependToLog(const std::string& text) {
+  pieces_.push_back(text);
+  // The new top line: a marked line, or the completion line.
+  clearProgressLine();
+  std::cout << topLine() << '\n';
+}
+
+void TerminalHost::clearLog() {
+  pieces_.clear();
+}
+
+Answer TerminalHost::confirm(const std::string& text) {
+  clearProgressLine();
+  std::cout.flush();
+  for (;;) {
+    std::cerr << withTerminalLineBreaks(text) << " [y/n/c]: " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+      std::cerr << '\n';
+      return Answer::Cancel;
+    }
+    answer = lowered(answer);
+    if (answer == "y" || answer == "yes") {
+      return Answer::Yes;
+    }
+    if (answer == "n" || answer == "no") {
+      return Answer::No;
+    }
+    if (answer == "c" || answer == "cancel") {
+      return Answer::Cancel;
+    }
+  }
+}
+
+void TerminalHost::showMessage(const std::string& text, MessageIcon) {
+  clearProgressLine();
+  std::cout.flush();
+  std::cerr << withTerminalLineBreaks(text) << std::endl;
+}
+
+void TerminalHost::progress(std::size_t done, std::size_t total) {
+  if (!showProgress_) {
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (now < nextProgress_) {
+    return;
+  }
+  nextProgress_ = now + kProgressInterval;
+  std::cout.flush();
+  if (total == 0) {
+    std::cerr << "\r\x1b[K" << done << " files found" << std::flush;
+  } else {
+    std::cerr << "\r\x1b[K" << done << " / " << total << " files" << std::flush;
+  }
+  progressShown_ = true;
+}
+
+void TerminalHost::clearProgressLine() {
+  if (progressShown_) {
+    std::cerr << "\r\x1b[K" << std::flush;
+    progressShown_ = false;
+  }
+}
+
+std::string TerminalHost::topLine() const {
+  std::string top;
+  for (auto piece = pieces_.rbegin(); piece != pieces_.rend(); ++piece) {
+    const auto end = piece->find("\r\n");
+    top += piece->substr(0, end);
+    if (end != std::string::npos) {
+      break;
+    }
+  }
+  return top;
+}
+
+std::string TerminalHost::logText() const {
+  std::string text;
+  for (auto piece = pieces_.rbegin(); piece != pieces_.rend(); ++piece) {
+    text += *piece;
+  }
+  return text;
+}
+
+}  // namespace tandro

@@ -1,0 +1,46 @@
+// The terminal as host of a run: log lines on stdout as they come, questions and messages
+// on stderr, answers from stdin, and progress on one updating line when stderr is a terminal.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sync/SyncHost.h"
+
+namespace tandro {
+
+class TerminalHost : public SyncHost {
+ public:
+  TerminalHost(bool preview, EventLog& eventLog);
+
+  void addLog(const std::string& line) override;
+  void prependToLog(const std::string& text) override;
+  void clearLog() override;
+  Answer confirm(const std::string& text) override;
+  bool previewEnabled() override { return preview_; }
+  void showMessage(const std::string& text, MessageIcon icon) override;
+  EventLog& eventLog() override { return eventLog_; }
+  void progress(std::size_t done, std::size_t total) override;
+
+  // The text the window's log box would show: newest first, CR LF after every line.
+  std::string logText() const;
+
+ private:
+  void clearProgressLine();
+  std::string topLine() const;
+
+  bool preview_;
+  EventLog& eventLog_;
+  // Pieces of the log text, the one in front last, so that adding on top costs nothing.
+  std::vector<std::string> pieces_;
+  bool showProgress_;
+  bool progressShown_ = false;
+  std::chrono::steady_clock::time_point nextProgress_{};
+};
+
+// Each CR LF or lone CR of a message as one line break of the terminal.
+std::string withTerminalLineBreaks(const std::string& text);
+
+}  // namespace tandro

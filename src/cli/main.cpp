@@ -1,0 +1,148 @@
+// tandro-sync: one synchronisation run of a profile from the terminal.
+//   tandro-sync [--profile-dir DIR] [--preview] [--log-file FILE] PROFILE
+// Exit status: 0 completed, 1 ended after a failure, 2 refused, 3 cancelled by the user.
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/TerminalHost.h"
+#include "common/Clock.h"
+#include "common/Failure.h"
+#include "common/Paths.h"
+#include "profile/ProfileStore.h"
+#include "sync/RootCheck.h"
+#include "sync/SyncFolders.h"
+
+namespace {
+
+using namespace tandro;
+
+constexpr int kCompleted = 0;
+constexpr int kFailed = 1;
+constexpr int kRefused = 2;
+constexpr int kCancelled = 3;
+
+constexpr const char* kUsage =
+    "usage: tandro-sync [--profile-dir DIR] [--preview] [--log-file FILE] PROFILE";
+
+struct Options {
+  std::string profileDir;
+  bool preview = false;
+  std::optional<std::string> logFile;
+  std::string profile;
+};
+
+// A refusal: nothing has been touched yet.
+struct Refusal {
+  std::string message;
+};
+
+std::string executableFolder() {
+  std::error_code error;
+  const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string(".") : executable.parent_path().string();
+}
+
+Options parseOptions(const std::vector<std::string>& arguments) {
+  Options options;
+  options.profileDir = executableFolder();
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const auto valueOf = [&]() -> std::string {
+      if (i + 1 >= arguments.size()) {
+        throw Refusal{argument + " needs a value. " + kUsage};
+      }
+      return arguments[++i];
+    };
+    if (argument == "--preview") {
+      options.preview = true;
+    } else if (argument == "--profile-dir") {
+      options.profileDir = valueOf();
+    } else if (argument == "--log-file") {
+      options.logFile = valueOf();
+    } else if (argument.starts_with("-") && argument != "-") {
+      throw Refusal{"unknown option " + argument + ". " + kUsage};
+    } else {
+      positional.push_back(argument);
+    }
+  }
+  if (positional.size() != 1) {
+    throw Refusal{std::string(positional.empty() ? "no profile given. " : "one profile only. ") +
+                  kUsage};
+  }
+  options.profile = positional.front();
+  return options;
+}
+
+struct Roots {
+  std::string local;
+  std::string removable;
+};
+
+Roots readRoots(ProfileStore& profile, FileSystem& fileSystem) {
+  if (!fileSystem.stamp(profile.profilePath())) {
+    throw Refusal{"no profile file " + profile.profilePath()};
+  }
+  Roots roots{profile.ReadIni("Path", "Local", ""), profile.ReadIni("Path", "Remove", "")};
+  if (const auto message = unsafeRootsMessage(roots.local, roots.removable)) {
+    throw Refusal{*message};
+  }
+  return {withTrailingSeparator(roots.local), withTrailingSeparator(roots.removable)};
+}
+
+int exitStatusOf(SyncOutcome outcome) {
+  switch (outcome) {
+    case SyncOutcome::Completed:
+      return kCompleted;
+    case SyncOutcome::Cancelled:
+      return kCancelled;
+    case SyncOutcome::Failed:
+      return kFailed;
+  }
+  return kFailed;
+}
+
+void writeLogFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  if (!out) {
+    std::cerr << "tandro-sync: cannot write the log file " << path << std::endl;
+  }
+}
+
+int runProfile(const Options& options) {
+  auto fileSystem = createPlatformFileSystem();
+  ProfileStore profile(*fileSystem, withTrailingSeparator(options.profileDir),
+                       [name = options.profile] { return name; });
+  const Roots roots = readRoots(profile, *fileSystem);
+  SystemEventLog eventLog;
+  TerminalHost host(options.preview, eventLog);
+  SystemClock clock;
+  const SyncOutcome outcome =
+      SyncFolders({*fileSystem, profile, host, clock, roots.local, roots.removable});
+  std::cout.flush();
+  if (options.logFile) {
+    writeLogFile(*options.logFile, host.logText());
+  }
+  return exitStatusOf(outcome);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  try {
+    return runProfile(parseOptions(std::vector<std::string>(argv + 1, argv + argc)));
+  } catch (const Refusal& refusal) {
+    std::cerr << "tandro-sync: " << refusal.message << std::endl;
+    return kRefused;
+  } catch (const tandro::Failure& failure) {
+    std::cerr << "tandro-sync: " << failure.numberAndDescription() << std::endl;
+    return kFailed;
+  }
+}

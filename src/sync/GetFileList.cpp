@@ -1,0 +1,73 @@
+#include "sync/GetFileList.h"
+
+#include <array>
+#include <string_view>
+
+#include "common/Failure.h"
+#include "common/Paths.h"
+
+namespace tandro {
+
+namespace {
+
+// Matched with letter case and only below the first level: the patterns demand a "\"
+// before the name, and relative folder paths have none at their start.
+constexpr std::array<std::string_view, 3> kExcludedFolderEnds = {"\\CVS\\", "\\Debug\\",
+                                                                 "\\Release\\"};
+constexpr std::array<std::string_view, 2> kBookkeepingFiles = {"MSSCCPRJ.SCC", "vssver.scc"};
+
+bool isBuiltInExcludedFolder(std::string_view relativeFolder) {
+  for (const auto end : kExcludedFolderEnds) {
+    if (relativeFolder.ends_with(end)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool isBookkeepingFile(std::string_view name) {
+  for (const auto bookkeeping : kBookkeepingFiles) {
+    if (name == bookkeeping) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool isExcludedByProfile(const std::string& relativeFolder, ProfileStore& profile) {
+  return !relativeFolder.empty() && profile.ReadIni(kRecordSection, relativeFolder, "0") == "1";
+}
+
+// A name that no relative path could carry: "\" separates names in every profile key, and a
+// line break would split the key's line in the profile.
+bool isRepresentable(std::string_view name) {
+  return name.find_first_of("\\\r\n") == std::string_view::npos;
+}
+
+}  // namespace
+
+void GetFileList(FileList& list, const std::string& root, const std::string& relativeFolder,
+                 FileSystem& fileSystem, ProfileStore& profile, const ListingProgress& progress) {
+  passingFailuresAs("GetFileList>", [&] {
+    if (isBuiltInExcludedFolder(relativeFolder) || isExcludedByProfile(relativeFolder, profile)) {
+      return;
+    }
+    const auto entries = fileSystem.listFolder(fullPath(root, relativeFolder));
+    for (const auto& entry : entries) {
+      if (entry.kind == EntryKind::Folder && isRepresentable(entry.name)) {
+        GetFileList(list, root, relativeFolder + entry.name + "\\", fileSystem, profile, progress);
+      }
+    }
+    for (const auto& entry : entries) {
+      if (entry.kind == EntryKind::NormalFile && isRepresentable(entry.name) &&
+          !isBookkeepingFile(entry.name)) {
+        list.add(relativeFolder + entry.name);
+      }
+    }
+    if (progress) {
+      progress(list.size());
+    }
+  });
+}
+
+}  // namespace tandro

@@ -1,0 +1,319 @@
+#include "sync/SyncFolders.h"
+
+#include <functional>
+#include <optional>
+
+#include "common/DateTime.h"
+#include "common/Failure.h"
+#include "common/Paths.h"
+#include "common/ReportError.h"
+#include "sync/GetFileList.h"
+#include "sync/SyncTexts.h"
+#include "sync/Transfer.h"
+
+namespace tandro {
+
+namespace {
+
+namespace text = sync_text;
+
+// The record value "1" (day serial 1) excludes one file.
+constexpr LocalSeconds kExcludedRecord = kSecondsPerDay;
+// A time is newer than the record only beyond this tolerance.
+constexpr LocalSeconds kToleranceSeconds = 2;
+
+enum class Case {
+  Nothing,  // unchanged or excluded
+  ChangedLocally,
+  ChangedOnRemovable,
+  NewLocally,
+  NewOnRemovable,
+  DeletedOnRemovable,
+  DeletedLocally,
+  ChangedOnBoth,
+  NewOnBoth,
+};
+
+// A file's case, with the times its question shows.
+struct Evaluation {
+  Case fileCase = Case::Nothing;
+  LocalSeconds localTime = 0;
+  LocalSeconds removableTime = 0;
+};
+
+// Thrown inside the run to end it early.
+struct RunEnded {
+  SyncOutcome outcome;
+};
+
+class Run {
+ public:
+  explicit Run(const SyncContext& context) : c_(context) {}
+
+  SyncOutcome execute() {
+    try {
+      c_.host.clearLog();
+      const FileList localList = listTree(c_.localRoot);
+      const FileList removableList = listTree(c_.removableRoot);
+      total_ = localList.size() + removableList.size();
+      for (const auto& path : localList.paths()) {
+        carryOut(path, classifyLocal(path));
+        reportProgress();
+      }
+      for (const auto& path : removableList.paths()) {
+        carryOut(path, classifyRemovableOnly(path));
+        reportProgress();
+      }
+      // No directory search stays open here: every listing closed its own handle.
+      attempt([&] { c_.profile.flush(); });
+      c_.host.prependToLog(text::completionLine(formatDateTime(now())));
+      return SyncOutcome::Completed;
+    } catch (const RunEnded& ended) {
+      return ended.outcome;
+    }
+  }
+
+ private:
+  FileList listTree(const std::string& root) {
+    targetPath_ = root;
+    FileList list;
+    const auto listingProgress = [&](std::size_t found) { c_.host.progress(found, 0); };
+    attempt(
+        [&] {
+          list = FileList();
+          GetFileList(list, root, "", c_.fileSystem, c_.profile, listingProgress);
+        },
+        [&] { rootCreated_ = true; });
+    return list;
+  }
+
+  Evaluation classifyLocal(const std::string& path) {
+    LocalSeconds localTime = 0;
+    std::optional<LocalSeconds> removableTime;
+    attempt([&] { localTime = modificationTime(c_.localRoot, path); });
+    const LocalSeconds record = recordedTime(path);
+    attempt([&] {
+      removableTime.reset();
+      if (c_.fileSystem.isNormalFile(fullPath(c_.removableRoot, path))) {
+        removableTime = modificationTime(c_.removableRoot, path);
+      }
+    });
+    return {caseOfLocalFile(record, localTime, removableTime), localTime,
+            removableTime.value_or(0)};
+  }
+
+  static Case caseOfLocalFile(LocalSeconds record, LocalSeconds localTime,
+                              std::optional<LocalSeconds> removableTime) {
+    if (record == kExcludedRecord) {
+      return Case::Nothing;
+    }
+    if (record == 0) {
+      return removableTime ? Case::NewOnBoth : Case::NewLocally;
+    }
+    if (!removableTime) {
+      return Case::DeletedOnRemovable;
+    }
+    const bool localNewer = isNewer(localTime, record);
+    const bool removableNewer = isNewer(*removableTime, record);
+    if (localNewer && removableNewer) {
+      return Case::ChangedOnBoth;
+    }
+    if (localNewer) {
+      return Case::ChangedLocally;
+    }
+    return removableNewer ? Case::ChangedOnRemovable : Case::Nothing;
+  }
+
+  Evaluation classifyRemovableOnly(const std::string& path) {
+    bool presentLocally = false;
+    attempt([&] { presentLocally = c_.fileSystem.isNormalFile(fullPath(c_.localRoot, path)); });
+    if (presentLocally) {
+      return {};
+    }
+    const LocalSeconds record = recordedTime(path);
+    if (record == kExcludedRecord) {
+      return {};
+    }
+    if (record == 0) {
+      return {Case::NewOnRemovable};
+    }
+    // An edit on the removable side outweighs the local deletion: keep the edit.
+    LocalSeconds removableTime = 0;
+    attempt([&] { removableTime = modificationTime(c_.removableRoot, path); });
+    return {isNewer(removableTime, record) ? Case::ChangedOnRemovable : Case::DeletedLocally};
+  }
+
+  void carryOut(const std::string& path, const Evaluation& evaluation) {
+    switch (evaluation.fileCase) {
+      case Case::Nothing:
+        return;
+      case Case::ChangedLocally:
+        return logAndTransfer(path, text::kToRemovableUpdate, true);
+      case Case::ChangedOnRemovable:
+        return logAndTransfer(path, text::kToLocalUpdate, false);
+      case Case::NewLocally:
+        return logAndTransfer(path, text::kToRemovableCopy, true);
+      case Case::NewOnRemovable:
+        return logAndTransfer(path, text::kToLocalCopy, false);
+      case Case::DeletedOnRemovable:
+        return deleteLocalAfterAsking(path);
+      case Case::DeletedLocally:
+        return deleteRemovable(path);
+      case Case::ChangedOnBoth:
+        return resolveConflict(path, false, evaluation);
+      case Case::NewOnBoth:
+        return resolveConflict(path, true, evaluation);
+    }
+  }
+
+  void logAndTransfer(const std::string& path, const char* label, bool towardsRemovable) {
+    c_.host.addLog(path + label);
+    if (!c_.host.previewEnabled()) {
+      transfer(path, towardsRemovable);
+    }
+  }
+
+  void deleteLocalAfterAsking(const std::string& path) {
+    c_.host.addLog(path + text::kDeleteLocal);
+    if (c_.host.previewEnabled()) {
+      return;
+    }
+    switch (ask(text::deleteQuestion(path))) {
+      case Answer::Yes:
+        return removeFileAndRecord(c_.localRoot, path);
+      case Answer::No:
+        return c_.host.prependToLog(text::kSkipMark);
+      case Answer::Cancel:
+        throw RunEnded{SyncOutcome::Cancelled};
+    }
+  }
+
+  void deleteRemovable(const std::string& path) {
+    c_.host.addLog(path + text::kDeleteRemovable);
+    if (!c_.host.previewEnabled()) {
+      removeFileAndRecord(c_.removableRoot, path);
+    }
+  }
+
+  void resolveConflict(const std::string& path, bool createdOnBoth, const Evaluation& evaluation) {
+    if (c_.host.previewEnabled()) {
+      c_.host.addLog(path + (createdOnBoth ? text::kNewOnBoth : text::kChangedOnBoth));
+      return;
+    }
+    const auto question =
+        text::conflictQuestion(createdOnBoth, path, formatDateTime(evaluation.localTime),
+                               formatDateTime(evaluation.removableTime));
+    switch (ask(question)) {
+      case Answer::Yes:
+        c_.host.addLog(path + text::kToRemovableUpdate);
+        return transfer(path, true);
+      case Answer::No:
+        c_.host.addLog(path + text::kToLocalUpdate);
+        return transfer(path, false);
+      case Answer::Cancel:
+        throw RunEnded{SyncOutcome::Cancelled};
+    }
+  }
+
+  void transfer(const std::string& path, bool towardsRemovable) {
+    const std::string& sourceRoot = towardsRemovable ? c_.localRoot : c_.removableRoot;
+    const std::string& destinationRoot = towardsRemovable ? c_.removableRoot : c_.localRoot;
+    targetPath_ = fullPath(destinationRoot, path);
+    attempt([&] { Crypt(fullPath(sourceRoot, path), targetPath_, c_.fileSystem); });
+    attempt([&] {
+      c_.profile.writeDeferred(kRecordSection, path, formatDateTime(now()));
+      c_.profile.flushIfDue();
+    });
+  }
+
+  // The record goes with the file, so that a file made again under this name later is new.
+  void removeFileAndRecord(const std::string& root, const std::string& path) {
+    attempt([&] { c_.fileSystem.removeFile(fullPath(root, path)); });
+    attempt([&] {
+      c_.profile.removeDeferred(kRecordSection, path);
+      c_.profile.flushIfDue();
+    });
+  }
+
+  Answer ask(const std::string& question) {
+    attempt([&] { c_.profile.flush(); });
+    return c_.host.confirm(question);
+  }
+
+  // The recorded time of a file, 0 for none. After a root had to be created, no record
+  // can speak of that tree, so only the exclusion mark still counts.
+  LocalSeconds recordedTime(const std::string& path) {
+    LocalSeconds record = 0;
+    attempt([&] {
+      const std::string value = c_.profile.readRecord(path);
+      if (value.empty()) {
+        record = 0;
+        return;
+      }
+      const auto parsed = parseDateTime(value);
+      if (!parsed) {
+        throw Failure::ofNumber(failure_number::kTypeMismatch);
+      }
+      record = *parsed;
+    });
+    return rootCreated_ && record != kExcludedRecord ? 0 : record;
+  }
+
+  LocalSeconds modificationTime(const std::string& root, const std::string& path) {
+    return localSecondsFromUnix(c_.fileSystem.modificationTime(fullPath(root, path)));
+  }
+
+  LocalSeconds now() { return localSecondsFromUnix(c_.clock.now()); }
+
+  static bool isNewer(LocalSeconds time, LocalSeconds record) {
+    return time > record + kToleranceSeconds;
+  }
+
+  // Runs one step of the run under its failure path: a missing folder is created and the
+  // step done again; any other failure is reported and ends the run.
+  void attempt(const std::function<void()>& step,
+               const std::function<void()>& afterFoldersMade = {}) {
+    for (;;) {
+      try {
+        step();
+        return;
+      } catch (const Failure& failure) {
+        flushBeforeMessage();
+        if (failure.number() != failure_number::kPathNotFound) {
+          ReportError(failure, text::kReportLabel, true, c_.host);
+          throw RunEnded{SyncOutcome::Failed};
+        }
+        if (!MakeFolders(targetPath_, c_.fileSystem, c_.host)) {
+          throw RunEnded{SyncOutcome::Failed};
+        }
+        if (afterFoldersMade) {
+          afterFoldersMade();
+        }
+      }
+    }
+  }
+
+  void flushBeforeMessage() {
+    try {
+      c_.profile.flush();
+    } catch (const Failure&) {
+      // The changes stay pending for the next flush; the failure at hand is told first.
+    }
+  }
+
+  void reportProgress() { c_.host.progress(++done_, total_); }
+
+  const SyncContext& c_;
+  std::string targetPath_;
+  bool rootCreated_ = false;
+  std::size_t done_ = 0;
+  std::size_t total_ = 0;
+};
+
+}  // namespace
+
+SyncOutcome SyncFolders(const SyncContext& context) {
+  return Run(context).execute();
+}
+
+}  // namespace tandro

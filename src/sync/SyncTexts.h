@@ -1,0 +1,29 @@
+// The texts a run shows: log labels, questions and the completion line.
+#pragma once
+
+#include <string>
+
+namespace tandro::sync_text {
+
+inline constexpr const char* kToRemovableUpdate = "  リムーバブルへ更新";
+inline constexpr const char* kToLocalUpdate = "  ローカルへ更新";
+inline constexpr const char* kToRemovableCopy = "  リムーバブルへコピー";
+inline constexpr const char* kToLocalCopy = "  ローカルへコピー";
+inline constexpr const char* kDeleteLocal = "  削除";
+inline constexpr const char* kDeleteRemovable = "  リムーバブル削除";
+inline constexpr const char* kChangedOnBoth = "  両方更新";
+inline constexpr const char* kNewOnBoth = "  両方で新規に作成";
+inline constexpr const char* kSkipMark = "スキップ:";
+inline constexpr const char* kReportLabel = "同期処理";
+
+// The question before a local file is deleted because its removable copy is gone.
+std::string deleteQuestion(const std::string& relativePath);
+
+// The question which side wins; `createdOnBoth` for a file without a record.
+std::string conflictQuestion(bool createdOnBoth, const std::string& relativePath,
+                             const std::string& localTime, const std::string& removableTime);
+
+// The line that ends a complete run, with its CR LF.
+std::string completionLine(const std::string& now);
+
+}  // namespace tandro::sync_text

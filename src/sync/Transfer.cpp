@@ -1,0 +1,64 @@
+#include "sync/Transfer.h"
+
+#include <unistd.h>
+
+#include <atomic>
+
+#include "common/Failure.h"
+#include "common/Paths.h"
+
+namespace tandro {
+
+namespace {
+
+// Unique among the running programs: process id and a counter.
+std::string temporaryPathBeside(const std::string& destination) {
+  static std::atomic<unsigned long> counter{0};
+  return folderPart(destination) + kTemporaryPrefix + std::to_string(::getpid()) + "-" +
+         std::to_string(++counter) + ".tmp";
+}
+
+void removeQuietly(const std::string& path, FileSystem& fileSystem) {
+  try {
+    fileSystem.removeFile(path);
+  } catch (const Failure&) {
+    // Never created, or the medium is gone: the failure being raised says what matters.
+  }
+}
+
+}  // namespace
+
+void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem) {
+  passingFailuresAs("Crypt>", [&] {
+    const std::string temporary = temporaryPathBeside(destination);
+    try {
+      fileSystem.copyFile(source, temporary);
+      fileSystem.renameFile(temporary, destination);
+    } catch (const Failure&) {
+      removeQuietly(temporary, fileSystem);
+      throw;
+    }
+  });
+}
+
+bool MakeFolders(const std::string& path, FileSystem& fileSystem, MessageHost& host) {
+  const std::string folder = folderPart(path);
+  for (;;) {
+    try {
+      fileSystem.createFolder(folder);
+      return true;
+    } catch (const Failure& failure) {
+      const bool parentMissing =
+          failure.number() == failure_number::kPathNotFound && folder.size() > 1;
+      if (!parentMissing) {
+        host.showMessage(failure.numberAndDescription(), MessageIcon::None);
+        return false;
+      }
+      if (!MakeFolders(folder.substr(0, folder.size() - 1), fileSystem, host)) {
+        return false;
+      }
+    }
+  }
+}
+
+}  // namespace tandro

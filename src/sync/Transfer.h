@@ -1,0 +1,26 @@
+// Moving one file into the other tree, and creating the folders it needs.
+#pragma once
+
+#include <string>
+
+#include "common/FileSystem.h"
+#include "common/MessageHost.h"
+
+namespace tandro {
+
+// Makes `destination` a copy of `source` (content and modification time), replacing what
+// was there in one step: the copy goes into a hidden temporary file in the destination's
+// folder first and is renamed over the destination. On failure the destination is as it
+// was, the temporary file is gone, and the failure is raised with "Crypt>" in front of its
+// source (76 when the destination's folder is missing).
+void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem);
+
+// Creates the folder part of `path` (up to its last separator) and any missing parents.
+// True when it exists afterwards; false after a failure, which it has shown to the user
+// itself as "number:description" (a folder that exists already is such a failure).
+bool MakeFolders(const std::string& path, FileSystem& fileSystem, MessageHost& host);
+
+// The prefix of the temporary files that Crypt leaves only when it is killed mid-copy.
+inline constexpr const char* kTemporaryPrefix = ".tandro-";
+
+}  // namespace tandro

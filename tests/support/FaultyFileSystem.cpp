@@ -1,0 +1,77 @@
+#include "support/FaultyFileSystem.h"
+
+namespace tandro::test {
+
+void FaultyFileSystem::failOn(Call call, std::int32_t number, std::string pathPart, int nth,
+                              bool sticky) {
+  faults_.push_back({call, number, std::move(pathPart), nth, sticky});
+}
+
+void FaultyFileSystem::beforeCall(Call call, std::function<void()> action) {
+  action_.emplace(call, std::move(action));
+}
+
+void FaultyFileSystem::check(Call call, const std::string& path) {
+  ++counts_[static_cast<int>(call)];
+  if (action_ && action_->first == call) {
+    auto action = std::move(action_->second);
+    action_.reset();
+    action();
+  }
+  for (auto& fault : faults_) {
+    if (fault.call != call || path.find(fault.pathPart) == std::string::npos) {
+      continue;
+    }
+    if (fault.remaining > 1) {
+      --fault.remaining;
+      continue;
+    }
+    if (fault.remaining == 1 || fault.sticky) {
+      fault.remaining = 0;
+      throw Failure::ofNumber(fault.number, path + " (injected)");
+    }
+  }
+}
+
+std::vector<FolderEntry> FaultyFileSystem::listFolder(const std::string& path) {
+  check(Call::ListFolder, path);
+  return real_.listFolder(path);
+}
+bool FaultyFileSystem::isNormalFile(const std::string& path) {
+  check(Call::IsNormalFile, path);
+  return real_.isNormalFile(path);
+}
+std::int64_t FaultyFileSystem::modificationTime(const std::string& path) {
+  check(Call::ModificationTime, path);
+  return real_.modificationTime(path);
+}
+void FaultyFileSystem::copyFile(const std::string& from, const std::string& to) {
+  check(Call::CopyFile, from + "\n" + to);
+  real_.copyFile(from, to);
+}
+void FaultyFileSystem::renameFile(const std::string& from, const std::string& to) {
+  check(Call::RenameFile, from + "\n" + to);
+  real_.renameFile(from, to);
+}
+void FaultyFileSystem::removeFile(const std::string& path) {
+  check(Call::RemoveFile, path);
+  real_.removeFile(path);
+}
+void FaultyFileSystem::createFolder(const std::string& path) {
+  check(Call::CreateFolder, path);
+  real_.createFolder(path);
+}
+std::optional<FileStamp> FaultyFileSystem::stamp(const std::string& path) {
+  check(Call::Stamp, path);
+  return real_.stamp(path);
+}
+std::optional<std::string> FaultyFileSystem::readFile(const std::string& path) {
+  check(Call::ReadFile, path);
+  return real_.readFile(path);
+}
+void FaultyFileSystem::writeFile(const std::string& path, const std::string& data) {
+  check(Call::WriteFile, path);
+  real_.writeFile(path, data);
+}
+
+}  // namespace tandro::test

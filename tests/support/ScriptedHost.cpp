@@ -1,0 +1,20 @@
+#include "support/ScriptedHost.h"
+
+namespace tandro::test {
+
+Answer ScriptedHost::confirm(const std::string& text) {
+  questions.push_back(text);
+  if (answers.empty()) {
+    return Answer::Cancel;
+  }
+  const Answer answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+void ScriptedHost::showMessage(const std::string& text, MessageIcon icon) {
+  messages.push_back(text);
+  messageIcons.push_back(icon);
+}
+
+}  // namespace tandro::test

@@ -1,0 +1,41 @@
+// A host for runs under test: keeps the log text exactly as the window would, answers
+// questions from a script and records every message and event-log entry.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "common/Clock.h"
+#include "sync/SyncHost.h"
+
+namespace tandro::test {
+
+class ScriptedHost : public SyncHost, public EventLog {
+ public:
+  void addLog(const std::string& line) override { log = line + "\r\n" + log; }
+  void prependToLog(const std::string& text) override { log = text + log; }
+  void clearLog() override { log.clear(); }
+  Answer confirm(const std::string& text) override;
+  bool previewEnabled() override { return preview; }
+  void showMessage(const std::string& text, MessageIcon icon) override;
+  EventLog& eventLog() override { return *this; }
+  void writeError(const std::string& text) override { eventEntries.push_back(text); }
+
+  std::string log;
+  bool preview = false;
+  std::deque<Answer> answers;  // Cancel once they run out, like a closed box
+  std::vector<std::string> questions;
+  std::vector<std::string> messages;
+  std::vector<MessageIcon> messageIcons;
+  std::vector<std::string> eventEntries;
+};
+
+class FixedClock : public Clock {
+ public:
+  explicit FixedClock(std::int64_t unixSeconds) : time(unixSeconds) {}
+  std::int64_t now() override { return time; }
+  std::int64_t time;
+};
+
+}  // namespace tandro::test

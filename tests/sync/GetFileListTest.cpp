@@ -1,0 +1,145 @@
+#include "sync/GetFileList.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "common/PosixFileSystem.h"
+#include "support/FaultyFileSystem.h"
+#include "support/TempDir.h"
+
+namespace tandro {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+using test::writeFile;
+using Paths = std::vector<std::string>;
+
+class GetFileListTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  std::string root = dir.subRoot("tree");
+  PosixFileSystem files;
+  ProfileStore profile{files, dir.root(), [] { return std::string("Work"); }};
+
+  void add(const std::string& relative) { writeFile(fs::path(root) / relative, "x"); }
+
+  Paths list() {
+    FileList list;
+    GetFileList(list, root, "", files, profile);
+    return list.paths();
+  }
+  Paths sortedList() {
+    Paths paths = list();
+    std::sort(paths.begin(), paths.end());
+    return paths;
+  }
+};
+
+TEST_F(GetFileListTest, EmptyRootAndBookkeepingOnlyGiveNothing) {
+  EXPECT_TRUE(list().empty());
+  add("vssver.scc");
+  add("MSSCCPRJ.SCC");
+  EXPECT_TRUE(list().empty());
+}
+
+TEST_F(GetFileListTest, SubFoldersComeBeforeTheFolderOwnFilesWithBackslashes) {
+  add("a.txt");
+  add("Docs/b.txt");
+  add("Docs/Old/c.txt");
+  EXPECT_EQ(list(), (Paths{"Docs\\Old\\c.txt", "Docs\\b.txt", "a.txt"}));
+}
+
+TEST_F(GetFileListTest, BuiltInExclusionsMatchLetterCaseAndOnlyBelowTheFirstLevel) {
+  for (const char* path :
+       {"CVS/a.txt", "Debug/a.txt", "Release/a.txt", "Src/CVS/x.txt", "Src/Debug/x.txt",
+        "Src/Release/Deep/x.txt", "Src/cvs/a.txt", "Src/debug/a.txt", "Src/VSSVER.SCC",
+        "Other/Vssver.scc", "Src/vssver.scc", "Src/DebugLog/a.txt"}) {
+    add(path);
+  }
+  EXPECT_EQ(sortedList(), (Paths{"CVS\\a.txt", "Debug\\a.txt", "Other\\Vssver.scc",
+                                 "Release\\a.txt", "Src\\DebugLog\\a.txt", "Src\\VSSVER.SCC",
+                                 "Src\\cvs\\a.txt", "Src\\debug\\a.txt"}));
+}
+
+TEST_F(GetFileListTest, OnlyTheExactValueOneExcludesAFolder) {
+  for (const char* folder : {"One", "Zero", "Yes", "OneX", "Case", "Spaced"}) {
+    add(std::string(folder) + "/a.txt");
+  }
+  add("One/Deeper/b.txt");
+  profile.WriteIni("Tandro", "One\\", "1");
+  profile.WriteIni("Tandro", "One\\Deeper\\", "0");
+  profile.WriteIni("Tandro", "Zero\\", "0");
+  profile.WriteIni("Tandro", "Yes\\", "yes");
+  profile.WriteIni("Tandro", "OneX\\", "1x");
+  profile.WriteIni("Tandro", "case\\", "1");
+  profile.WriteIni("Tandro", "Spaced\\", " 1 ");
+  profile.WriteIni("Tandro", "\\", "1");  // the root is never tested
+  add("root.txt");
+  EXPECT_EQ(sortedList(), (Paths{"OneX\\a.txt", "Yes\\a.txt", "Zero\\a.txt", "root.txt"}));
+}
+
+TEST_F(GetFileListTest, HiddenFilesStayOutButHiddenFoldersAreListed) {
+  add(".hidden.txt");
+  add(".config/settings.txt");
+  add(".config/.secret");
+  EXPECT_EQ(list(), (Paths{".config\\settings.txt"}));
+}
+
+TEST_F(GetFileListTest, LinksAreNeitherFollowedNorListed) {
+  TempDir outside;
+  writeFile(outside.path() / "secret.txt", "s");
+  add("a.txt");
+  fs::create_directory_symlink(outside.path(), fs::path(root) / "linked");
+  fs::create_symlink(fs::path(root) / "a.txt", fs::path(root) / "alias.txt");
+  EXPECT_EQ(list(), (Paths{"a.txt"}));
+}
+
+TEST_F(GetFileListTest, NamesNoKeyCouldHoldAreLeftOut) {
+  add("back\\slash.txt");
+  add("line\nbreak.txt");
+  add("fine.txt");
+  EXPECT_EQ(list(), (Paths{"fine.txt"}));
+}
+
+TEST_F(GetFileListTest, AMissingRootIsPathNotFoundFromTheListing) {
+  FileList list;
+  try {
+    GetFileList(list, dir.root() + "missing/", "", files, profile);
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number(), 76);
+    EXPECT_EQ(failure.source(), "GetFileList>Tandro");
+  }
+}
+
+TEST_F(GetFileListTest, AFailureDeepDownCarriesOneLabelPerLevel) {
+  add("a/b/c.txt");
+  test::FaultyFileSystem faulty;
+  faulty.failOn(test::Call::ListFolder, 70, "a/b");
+  FileList list;
+  try {
+    GetFileList(list, root, "", faulty, profile);
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number(), 70);
+    EXPECT_EQ(failure.source(), "GetFileList>GetFileList>GetFileList>Tandro");
+  }
+}
+
+TEST(FileListTest, APathInOtherLetterCaseIsADuplicateKey) {
+  FileList list;
+  list.add("Docs\\a.txt");
+  try {
+    list.add("docs\\A.TXT");
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number(), 457);
+  }
+  EXPECT_EQ(list.paths(), (Paths{"Docs\\a.txt"}));
+}
+
+}  // namespace
+}  // namespace tandro

@@ -1,0 +1,136 @@
+#include "sync/Transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "support/FaultyFileSystem.h"
+#include "support/ScriptedHost.h"
+#include "support/TempDir.h"
+
+namespace tandro {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Call;
+using test::TempDir;
+
+class TransferTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  test::FaultyFileSystem files;
+  test::ScriptedHost host;
+  std::string at(const std::string& relative) const { return (dir.path() / relative).string(); }
+
+  // Everything in the folder of `path`, to see that no temporary file was left behind.
+  std::vector<std::string> namesBeside(const std::string& path) const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+TEST_F(TransferTest, CryptReplacesTheDestinationAndKeepsTheSourceTime) {
+  test::writeFile(at("local/a.txt"), "new content");
+  test::setModificationTime(at("local/a.txt"), 1300000000);
+  test::writeFile(at("removable/a.txt"), "old");
+  Crypt(at("local/a.txt"), at("removable/a.txt"), files);
+  EXPECT_EQ(test::readFile(at("removable/a.txt")), "new content");
+  EXPECT_EQ(test::modificationTime(at("removable/a.txt")), 1300000000);
+  EXPECT_EQ(namesBeside(at("removable/a.txt")), std::vector<std::string>{"a.txt"});
+}
+
+TEST_F(TransferTest, CryptIntoAMissingFolderIsPathNotFoundAndWorksAfterMakeFolders) {
+  test::writeFile(at("local/a.txt"), "a");
+  const std::string destination = at("removable/x/y/a.txt");
+  try {
+    Crypt(at("local/a.txt"), destination, files);
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number(), 76);
+    EXPECT_EQ(failure.source(), "Crypt>Tandro");
+  }
+  EXPECT_TRUE(MakeFolders(destination, files, host));
+  EXPECT_TRUE(host.messages.empty());
+  Crypt(at("local/a.txt"), destination, files);
+  EXPECT_EQ(test::readFile(destination), "a");
+}
+
+struct CryptFault {
+  Call call;
+  std::int32_t number;
+};
+
+class CryptFaultTest : public TransferTest, public ::testing::WithParamInterface<CryptFault> {};
+
+TEST_P(CryptFaultTest, AFailedCopyLeavesTheOldDestinationAndNoTemporaryFile) {
+  test::writeFile(at("local/a.txt"), "new");
+  test::writeFile(at("removable/a.txt"), "old");
+  files.failOn(GetParam().call, GetParam().number);
+  try {
+    Crypt(at("local/a.txt"), at("removable/a.txt"), files);
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number(), GetParam().number);
+    EXPECT_EQ(failure.source(), "Crypt>Tandro");
+  }
+  EXPECT_EQ(test::readFile(at("removable/a.txt")), "old");
+  EXPECT_EQ(namesBeside(at("removable/a.txt")), std::vector<std::string>{"a.txt"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, CryptFaultTest,
+                         ::testing::Values(CryptFault{Call::CopyFile, 61},
+                                           CryptFault{Call::CopyFile, 70},
+                                           CryptFault{Call::CopyFile, 57},
+                                           CryptFault{Call::RenameFile, 61},
+                                           CryptFault{Call::RenameFile, 70}));
+
+TEST_F(TransferTest, CryptOfAVanishedSourceIsFileNotFound) {
+  fs::create_directories(at("removable"));
+  try {
+    Crypt(at("local/gone.txt"), at("removable/gone.txt"), files);
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number(), 53);
+  }
+  EXPECT_TRUE(fs::is_empty(at("removable")));
+}
+
+TEST_F(TransferTest, MakeFoldersCreatesFromTheOutermostMissingFolderInwards) {
+  EXPECT_TRUE(MakeFolders(at("a/b/c.txt"), files, host));
+  EXPECT_TRUE(fs::is_directory(at("a/b")));
+  EXPECT_FALSE(fs::exists(at("a/b/c.txt")));
+  EXPECT_EQ(files.callCount(Call::CreateFolder), 3);  // a/b fails, a, then a/b again
+}
+
+TEST_F(TransferTest, MakeFoldersOfAMissingRootCreatesTheRootItself) {
+  EXPECT_TRUE(MakeFolders(at("E/Sync/"), files, host));
+  EXPECT_TRUE(fs::is_directory(at("E/Sync")));
+}
+
+TEST_F(TransferTest, MakeFoldersOfAnExistingFolderShowsTheFailureAndAnswersFalse) {
+  fs::create_directories(at("a"));
+  EXPECT_FALSE(MakeFolders(at("a/c.txt"), files, host));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_TRUE(host.messages[0].starts_with("75:パス名が無効です。")) << host.messages[0];
+  EXPECT_EQ(host.messageIcons[0], MessageIcon::None);
+}
+
+TEST_F(TransferTest, MakeFoldersShowsOtherFailuresOnce) {
+  files.failOn(Call::CreateFolder, 70, "", 2);  // the parent's creation is refused
+  EXPECT_FALSE(MakeFolders(at("a/b/c.txt"), files, host));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_TRUE(host.messages[0].starts_with("70:書き込みできません。"));
+}
+
+TEST_F(TransferTest, MakeFoldersOfAPathWithoutSeparatorEnds) {
+  EXPECT_FALSE(MakeFolders("nothing", files, host));
+  EXPECT_EQ(host.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tandro
