@@ -37,9 +37,11 @@ class FileSystem {
 
   // Sub-folders (links never count as folders) and files of one folder, in platform order.
   virtual std::vector<FolderEntry> listFolder(const std::string& path) = 0;
-  // True when a normal file is at `path`; false when nothing or something else is there.
-  virtual bool isNormalFile(const std::string& path) = 0;
-  // Last-write time in whole seconds since 1970-01-01 UTC.
+  // The existence test and time query in one: the last-write time (whole seconds since
+  // 1970-01-01 UTC) when a normal file is at `path`, nothing when nothing or something else
+  // is there.
+  virtual std::optional<std::int64_t> normalFileTime(const std::string& path) = 0;
+  // Last-write time in whole seconds since 1970-01-01 UTC; 53 when the file is missing.
   virtual std::int64_t modificationTime(const std::string& path) = 0;
   // Creates `to`, which must not exist, with the content and last-write time of `from`.
   virtual void copyFile(const std::string& from, const std::string& to) = 0;

@@ -51,6 +51,26 @@ EntryKind kindOf(const std::string& name, mode_t mode) {
   return S_ISREG(mode) && !isHiddenName(name) ? EntryKind::NormalFile : EntryKind::Other;
 }
 
+// The kind from the folder entry itself where the file system tells it, so that listing
+// a tree costs no stat per file; a stat only where it does not.
+std::optional<EntryKind> kindOf(int folderFd, const dirent& entry) {
+  switch (entry.d_type) {
+    case DT_DIR:
+      return EntryKind::Folder;
+    case DT_REG:
+      return isHiddenName(entry.d_name) ? EntryKind::Other : EntryKind::NormalFile;
+    case DT_UNKNOWN:
+      break;
+    default:
+      return EntryKind::Other;
+  }
+  struct stat status {};
+  if (::fstatat(folderFd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    return std::nullopt;  // gone since the folder was read: it was never there for this listing
+  }
+  return kindOf(entry.d_name, status.st_mode);
+}
+
 void writeAll(int fd, const char* data, std::size_t size, const std::string& path) {
   while (size > 0) {
     const ssize_t written = ::write(fd, data, size);
@@ -63,6 +83,32 @@ void writeAll(int fd, const char* data, std::size_t size, const std::string& pat
     data += written;
     size -= static_cast<std::size_t>(written);
   }
+}
+
+// Lets the kernel copy (no round trip through user space, reflinks where the file system
+// has them). False when it cannot do so between these two files and nothing was copied.
+bool copyInKernel(int from, int to, std::int64_t size, const std::string& fromPath) {
+  std::int64_t copied = 0;
+  while (copied < size) {
+    const ssize_t count =
+        ::copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(size - copied), 0);
+    if (count < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      const bool unsupported =
+          errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL;
+      if (unsupported && copied == 0) {
+        return false;
+      }
+      fail(fromPath, PathRole::File);
+    }
+    if (count == 0) {
+      break;  // the source shrank meanwhile; what was there is copied
+    }
+    copied += count;
+  }
+  return true;
 }
 
 void copyContent(int from, int to, const std::string& fromPath, const std::string& toPath) {
@@ -98,11 +144,9 @@ std::vector<FolderEntry> PosixFileSystem::listFolder(const std::string& path) {
     if (name == "." || name == "..") {
       continue;
     }
-    struct stat status {};
-    if (::fstatat(folderFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-      continue;  // gone since the folder was read: it was never there for this listing
+    if (const auto kind = kindOf(folderFd, *entry)) {
+      entries.push_back({std::move(name), *kind});
     }
-    entries.push_back({std::move(name), kindOf(entry->d_name, status.st_mode)});
     errno = 0;
   }
   const int readError = errno;
@@ -113,16 +157,19 @@ std::vector<FolderEntry> PosixFileSystem::listFolder(const std::string& path) {
   return entries;
 }
 
-bool PosixFileSystem::isNormalFile(const std::string& path) {
+std::optional<std::int64_t> PosixFileSystem::normalFileTime(const std::string& path) {
   struct stat status {};
   if (::lstat(path.c_str(), &status) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) {
-      return false;
+      return std::nullopt;
     }
     fail(path, PathRole::File);
   }
   const auto slash = path.rfind('/');
-  return kindOf(path.substr(slash + 1), status.st_mode) == EntryKind::NormalFile;
+  if (kindOf(path.substr(slash + 1), status.st_mode) != EntryKind::NormalFile) {
+    return std::nullopt;
+  }
+  return status.st_mtim.tv_sec;
 }
 
 std::int64_t PosixFileSystem::modificationTime(const std::string& path) {
@@ -149,7 +196,9 @@ void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
   if (target.get() < 0) {
     fail(to, PathRole::Folder);
   }
-  copyContent(source.get(), target.get(), from, to);
+  if (!copyInKernel(source.get(), target.get(), status.st_size, from)) {
+    copyContent(source.get(), target.get(), from, to);
+  }
   const timespec times[2] = {status.st_atim, status.st_mtim};
   if (::futimens(target.get(), times) != 0 || target.close() != 0) {
     fail(to, PathRole::File);

@@ -9,7 +9,7 @@ namespace tandro {
 class PosixFileSystem : public FileSystem {
  public:
   std::vector<FolderEntry> listFolder(const std::string& path) override;
-  bool isNormalFile(const std::string& path) override;
+  std::optional<std::int64_t> normalFileTime(const std::string& path) override;
   std::int64_t modificationTime(const std::string& path) override;
   void copyFile(const std::string& from, const std::string& to) override;
   void renameFile(const std::string& from, const std::string& to) override;

@@ -61,7 +61,7 @@ class Run {
         reportProgress();
       }
       for (const auto& path : removableList.paths()) {
-        carryOut(path, classifyRemovableOnly(path));
+        carryOut(path, classifyRemovableOnly(path, localList));
         reportProgress();
       }
       // No directory search stays open here: every listing closed its own handle.
@@ -94,8 +94,8 @@ class Run {
     const LocalSeconds record = recordedTime(path);
     attempt([&] {
       removableTime.reset();
-      if (c_.fileSystem.isNormalFile(fullPath(c_.removableRoot, path))) {
-        removableTime = modificationTime(c_.removableRoot, path);
+      if (const auto time = c_.fileSystem.normalFileTime(fullPath(c_.removableRoot, path))) {
+        removableTime = localSecondsFromUnix(*time);
       }
     });
     return {caseOfLocalFile(record, localTime, removableTime), localTime,
@@ -124,10 +124,8 @@ class Run {
     return removableNewer ? Case::ChangedOnRemovable : Case::Nothing;
   }
 
-  Evaluation classifyRemovableOnly(const std::string& path) {
-    bool presentLocally = false;
-    attempt([&] { presentLocally = c_.fileSystem.isNormalFile(fullPath(c_.localRoot, path)); });
-    if (presentLocally) {
+  Evaluation classifyRemovableOnly(const std::string& path, const FileList& localList) {
+    if (isPresentLocally(path, localList)) {
       return {};
     }
     const LocalSeconds record = recordedTime(path);
@@ -141,6 +139,19 @@ class Run {
     LocalSeconds removableTime = 0;
     attempt([&] { removableTime = modificationTime(c_.removableRoot, path); });
     return {isNewer(removableTime, record) ? Case::ChangedOnRemovable : Case::DeletedLocally};
+  }
+
+  // A file of the local list is still there: the first pass deletes local files only when
+  // their removable copy is absent, and then they are in no removable list. Only the others
+  // need the existence test.
+  bool isPresentLocally(const std::string& path, const FileList& localList) {
+    if (localList.contains(path)) {
+      return true;
+    }
+    bool present = false;
+    attempt(
+        [&] { present = c_.fileSystem.normalFileTime(fullPath(c_.localRoot, path)).has_value(); });
+    return present;
   }
 
   void carryOut(const std::string& path, const Evaluation& evaluation) {

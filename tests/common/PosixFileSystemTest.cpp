@@ -56,11 +56,11 @@ TEST_F(PosixFileSystemTest, ListsKindsAsTheProgramSeesThem) {
       {"fileLink", EntryKind::Other},   {"link", EntryKind::Other},
       {"sub", EntryKind::Folder}};
   EXPECT_EQ(seen, expected);
-  EXPECT_TRUE(files.isNormalFile(at("a.txt")));
-  EXPECT_FALSE(files.isNormalFile(at("sub")));
-  EXPECT_FALSE(files.isNormalFile(at(".hidden")));
-  EXPECT_FALSE(files.isNormalFile(at("fileLink")));
-  EXPECT_FALSE(files.isNormalFile(at("missing/a.txt")));
+  EXPECT_TRUE(files.normalFileTime(at("a.txt")).has_value());
+  EXPECT_FALSE(files.normalFileTime(at("sub")).has_value());
+  EXPECT_FALSE(files.normalFileTime(at(".hidden")).has_value());
+  EXPECT_FALSE(files.normalFileTime(at("fileLink")).has_value());
+  EXPECT_FALSE(files.normalFileTime(at("missing/a.txt")).has_value());
 }
 
 TEST_F(PosixFileSystemTest, MapsMissingThingsToTheirNumbers) {

@@ -37,9 +37,9 @@ std::vector<FolderEntry> FaultyFileSystem::listFolder(const std::string& path) {
   check(Call::ListFolder, path);
   return real_.listFolder(path);
 }
-bool FaultyFileSystem::isNormalFile(const std::string& path) {
-  check(Call::IsNormalFile, path);
-  return real_.isNormalFile(path);
+std::optional<std::int64_t> FaultyFileSystem::normalFileTime(const std::string& path) {
+  check(Call::NormalFileTime, path);
+  return real_.normalFileTime(path);
 }
 std::int64_t FaultyFileSystem::modificationTime(const std::string& path) {
   check(Call::ModificationTime, path);

@@ -13,7 +13,7 @@ namespace tandro::test {
 
 enum class Call {
   ListFolder,
-  IsNormalFile,
+  NormalFileTime,
   ModificationTime,
   CopyFile,
   RenameFile,
@@ -36,7 +36,7 @@ class FaultyFileSystem : public FileSystem {
   int callCount(Call call) const { return counts_[static_cast<int>(call)]; }
 
   std::vector<FolderEntry> listFolder(const std::string& path) override;
-  bool isNormalFile(const std::string& path) override;
+  std::optional<std::int64_t> normalFileTime(const std::string& path) override;
   std::int64_t modificationTime(const std::string& path) override;
   void copyFile(const std::string& from, const std::string& to) override;
   void renameFile(const std::string& from, const std::string& to) override;

@@ -378,7 +378,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultRow{"AccessDenied", Call::RenameFile, 70, "同期処理>Crypt<=Tandro"},
                       FaultRow{"IoError", Call::CopyFile, 57, "同期処理>Crypt<=Tandro"},
                       FaultRow{"VanishedFile", Call::ModificationTime, 53, "同期処理<=Tandro"},
-                      FaultRow{"ExistenceTest", Call::IsNormalFile, 57, "同期処理<=Tandro"}),
+                      FaultRow{"ExistenceTest", Call::NormalFileTime, 57, "同期処理<=Tandro"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SyncFoldersTest, AFailedProfileFlushIsReported) {
