@@ -69,7 +69,10 @@ QPlainTextEdit* placeLog(QWidget* window) {
 }  // namespace
 
 FrmTandro::FrmTandro(FileSystemFactory makeFileSystem, QWidget* parent)
-    : QWidget(parent), ui_(createControls()), makeFileSystem_(std::move(makeFileSystem)) {
+    : QWidget(parent),
+      ui_(createControls()),
+      log_(*ui_.Text3),
+      makeFileSystem_(std::move(makeFileSystem)) {
   setObjectName(QStringLiteral("frmTandro"));
   setWindowTitle(QStringLiteral("Tandro"));
   setWindowIcon(appIcon());
@@ -115,6 +118,26 @@ void FrmTandro::chainTabOrder() {
   for (std::size_t i = 1; i < std::size(order); ++i) {
     QWidget::setTabOrder(order[i - 1], order[i]);
   }
+}
+
+void FrmTandro::AddLog(const QString& line) {
+  log_.addLine(line);
+}
+
+void FrmTandro::prependToLog(const QString& text) {
+  log_.putInFront(text);
+}
+
+void FrmTandro::clearLog() {
+  log_.clear();
+}
+
+QString FrmTandro::logText() const {
+  return log_.text();
+}
+
+void FrmTandro::flushLog() {
+  log_.paintPending();
 }
 
 void FrmTandro::EnableInputs(bool enabled) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/LogBox.h"
 #include "common/FileSystem.h"
 
 class QCheckBox;
@@ -27,6 +28,17 @@ class FrmTandro : public QWidget {
   // `makeFileSystem` is called once, at the first use of fileSystem().
   explicit FrmTandro(FileSystemFactory makeFileSystem = createPlatformFileSystem,
                      QWidget* parent = nullptr);
+
+  // Puts `line` and CR LF on top of the log and gets it on the screen soon, even while the
+  // caller keeps the event loop waiting. Never fails.
+  void AddLog(const QString& line);
+  // Puts `text` in front of the whole log text as it stands.
+  void prependToLog(const QString& text);
+  void clearLog();
+  // The whole log, newest line first, each line followed by CR LF.
+  QString logText() const;
+  // Paints log text that is not on the screen yet; for callers that keep the event loop waiting.
+  void flushLog();
 
   // Locks or unlocks the profile list and both root folders; everything else stays usable.
   void EnableInputs(bool enabled);
@@ -62,6 +74,7 @@ class FrmTandro : public QWidget {
   void layOutControls();
 
   Controls ui_;
+  LogBox log_;
   FileSystemFactory makeFileSystem_;
   std::unique_ptr<FileSystem> fileSystem_;
 };

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QtTest>
 #include <map>
 
@@ -89,6 +90,17 @@ void verifyLaidOutFor(const FrmTandro& window) {
   }
 }
 
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    paints += event->type() == QEvent::Paint;
+    return QObject::eventFilter(watched, event);
+  }
+};
+
 }  // namespace
 
 class FrmTandroTest : public QObject {
@@ -103,6 +115,10 @@ class FrmTandroTest : public QObject {
   void resizeRule();
   void minimisedWindowKeepsControls();
   void maximisedWindowIsLaidOut();
+  void logText_data();
+  void logText();
+  void logLineIsPaintedWithoutEventLoop();
+  void userCannotTypeIntoLog();
   void enableInputsLocksOnlyInputs_data();
   void enableInputsLocksOnlyInputs();
   void fileSystemIsMadeOnceOnFirstUse();
@@ -166,6 +182,7 @@ void FrmTandroTest::windowAndInitialState() {
   QVERIFY(!qobject_cast<QCheckBox*>(control(window, "chkNoCopy"))->isChecked());
   const auto* log = qobject_cast<QPlainTextEdit*>(control(window, "Text3"));
   QCOMPARE(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  QCOMPARE(window.logText(), QString());
 }
 
 void FrmTandroTest::tabOrderFollowsDesign() {
@@ -246,6 +263,75 @@ void FrmTandroTest::maximisedWindowIsLaidOut() {
   QVERIFY(QTest::qWaitForWindowExposed(&window));
   QTRY_VERIFY(window.width() > 387 && window.height() > 219);
   verifyLaidOutFor(window);
+}
+
+void FrmTandroTest::logText_data() {
+  QTest::addColumn<QStringList>("steps");
+  QTest::addColumn<QString>("expected");
+
+  QTest::newRow("newest line first")
+      << QStringList{"add:a", "add:b", "add:c"} << QStringLiteral("c\r\nb\r\na\r\n");
+  QTest::newRow("empty line") << QStringList{"add:"} << QStringLiteral("\r\n");
+  QTest::newRow("skip mark in front of the top line")
+      << QStringList{"add:old.txt  削除", "add:docs\\a.txt  削除", "front:スキップ:"}
+      << QStringLiteral("スキップ:docs\\a.txt  削除\r\nold.txt  削除\r\n");
+  QTest::newRow("completion line on top")
+      << QStringList{"add:a.txt  リムーバブルへ更新", "front:  同期完了!! 2008/02/19 9:05:03\r\n"}
+      << QStringLiteral("  同期完了!! 2008/02/19 9:05:03\r\na.txt  リムーバブルへ更新\r\n");
+  QTest::newRow("cleared log starts again")
+      << QStringList{"add:a", "add:b", "clear", "add:c"} << QStringLiteral("c\r\n");
+  QTest::newRow("front of an empty log") << QStringList{"clear", "front:x"} << QStringLiteral("x");
+}
+
+void FrmTandroTest::logText() {
+  QFETCH(QStringList, steps);
+  QFETCH(QString, expected);
+
+  FrmTandro window;
+  for (const QString& step : steps) {
+    const QString argument = step.section(':', 1);
+    if (step.startsWith("add:")) {
+      window.AddLog(argument);
+    } else if (step.startsWith("front:")) {
+      window.prependToLog(argument);
+    } else {
+      window.clearLog();
+    }
+  }
+  QCOMPARE(window.logText(), expected);
+  const auto* log = qobject_cast<QPlainTextEdit*>(control(window, "Text3"));
+  QCOMPARE(log->toPlainText(), QString(expected).replace("\r\n", "\n"));
+}
+
+// A run keeps the event loop waiting; the log must reach the screen all the same.
+void FrmTandroTest::logLineIsPaintedWithoutEventLoop() {
+  FrmTandro window;
+  showAndWait(window);
+  const auto* log = qobject_cast<QPlainTextEdit*>(control(window, "Text3"));
+  PaintCounter counter;
+  log->viewport()->installEventFilter(&counter);
+
+  for (int line = 0; line < 50; ++line) {
+    window.AddLog(QString::number(line));
+  }
+  window.flushLog();
+  QVERIFY(counter.paints > 0);
+  const int afterFlush = counter.paints;
+  window.flushLog();
+  QCOMPARE(counter.paints, afterFlush);
+  QCOMPARE(log->document()->firstBlock().text(), QStringLiteral("49"));
+}
+
+void FrmTandroTest::userCannotTypeIntoLog() {
+  FrmTandro window;
+  showAndWait(window);
+  window.AddLog("a");
+  auto* log = qobject_cast<QPlainTextEdit*>(control(window, "Text3"));
+  log->setFocus();
+  QTest::keyClicks(log, "typed");
+  QTest::keyClick(log, Qt::Key_Return);
+  QCOMPARE(window.logText(), QStringLiteral("a\r\n"));
+  QCOMPARE(log->toPlainText(), QStringLiteral("a\n"));
 }
 
 void FrmTandroTest::enableInputsLocksOnlyInputs_data() {
