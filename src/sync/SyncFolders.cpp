@@ -76,6 +76,7 @@ class Run {
  private:
   FileList listTree(const std::string& root) {
     targetPath_ = root;
+    targetRoot_ = nullptr;
     FileList list;
     const auto listingProgress = [&](std::size_t found) { c_.host.progress(found, 0); };
     attempt(
@@ -84,6 +85,7 @@ class Run {
           GetFileList(list, root, "", c_.fileSystem, c_.profile, listingProgress);
         },
         [&] { rootCreated_ = true; });
+    attempt([&] { listedIdentity(root) = rootIdentity(root); });
     return list;
   }
 
@@ -185,6 +187,7 @@ class Run {
   }
 
   void deleteLocalAfterAsking(const std::string& path) {
+    attempt([&] { requireListedRoot(c_.removableRoot); });
     c_.host.addLog(path + text::kDeleteLocal);
     if (c_.host.previewEnabled()) {
       return;
@@ -200,6 +203,7 @@ class Run {
   }
 
   void deleteRemovable(const std::string& path) {
+    attempt([&] { requireListedRoot(c_.localRoot); });
     c_.host.addLog(path + text::kDeleteRemovable);
     if (!c_.host.previewEnabled()) {
       removeFileAndRecord(c_.removableRoot, path);
@@ -230,6 +234,7 @@ class Run {
     const std::string& sourceRoot = towardsRemovable ? c_.localRoot : c_.removableRoot;
     const std::string& destinationRoot = towardsRemovable ? c_.removableRoot : c_.localRoot;
     targetPath_ = fullPath(destinationRoot, path);
+    targetRoot_ = &destinationRoot;
     attempt([&] { Crypt(fullPath(sourceRoot, path), targetPath_, c_.fileSystem); });
     attempt([&] {
       c_.profile.writeDeferred(kRecordSection, path, formatDateTime(now()));
@@ -280,6 +285,27 @@ class Run {
     return time > record + kToleranceSeconds;
   }
 
+  // `root` is one of the context's two root texts itself, not a copy.
+  std::optional<FileStamp>& listedIdentity(const std::string& root) {
+    return &root == &c_.localRoot ? listedLocalRoot_ : listedRemovableRoot_;
+  }
+
+  std::optional<FileStamp> rootIdentity(const std::string& root) {
+    auto identity = c_.fileSystem.stamp(root);
+    if (identity) {
+      identity->size = identity->modifiedNs = 0;  // a folder's own time changes as files come
+    }
+    return identity;
+  }
+
+  // A drive pulled or swapped mid-run must not pass for files deleted on it, nor get its
+  // folders made again where it was mounted: only the folder that was listed will do.
+  void requireListedRoot(const std::string& root) {
+    if (rootIdentity(root) != listedIdentity(root)) {
+      throw Failure::ofNumber(failure_number::kDiskNotReady, root);
+    }
+  }
+
   // Runs one step of the run under its failure path: a missing folder is created and the
   // step done again; any other failure is reported and ends the run.
   void attempt(const std::function<void()>& step,
@@ -291,17 +317,32 @@ class Run {
       } catch (const Failure& failure) {
         flushBeforeMessage();
         if (failure.number() != failure_number::kPathNotFound) {
-          ReportError(failure, text::kReportLabel, true, c_.host);
-          throw RunEnded{SyncOutcome::Failed};
+          report(failure);
         }
-        if (!MakeFolders(targetPath_, c_.fileSystem, c_.host)) {
-          throw RunEnded{SyncOutcome::Failed};
-        }
+        makeTargetFolders();
         if (afterFoldersMade) {
           afterFoldersMade();
         }
       }
     }
+  }
+
+  void makeTargetFolders() {
+    if (targetRoot_ != nullptr) {
+      try {
+        requireListedRoot(*targetRoot_);
+      } catch (const Failure& failure) {
+        report(failure);
+      }
+    }
+    if (!MakeFolders(targetPath_, c_.fileSystem, c_.host)) {
+      throw RunEnded{SyncOutcome::Failed};
+    }
+  }
+
+  [[noreturn]] void report(const Failure& failure) {
+    ReportError(failure, text::kReportLabel, true, c_.host);
+    throw RunEnded{SyncOutcome::Failed};
   }
 
   void flushBeforeMessage() {
@@ -316,6 +357,9 @@ class Run {
 
   const SyncContext& c_;
   std::string targetPath_;
+  const std::string* targetRoot_ = nullptr;  // none while listing, where a root may be made
+  std::optional<FileStamp> listedLocalRoot_;
+  std::optional<FileStamp> listedRemovableRoot_;
   bool rootCreated_ = false;
   std::size_t done_ = 0;
   std::size_t total_ = 0;

@@ -33,6 +33,8 @@ class FaultyFileSystem : public FileSystem {
               bool sticky = false);
   // Runs `action` once, right before the first call of kind `call`.
   void beforeCall(Call call, std::function<void()> action);
+  // Forgets every fault not yet thrown and every sticky one: the fault is gone.
+  void clearFaults() { faults_.clear(); }
   int callCount(Call call) const { return counts_[static_cast<int>(call)]; }
 
   std::vector<FolderEntry> listFolder(const std::string& path) override;
