@@ -59,6 +59,10 @@ class FileSystem {
   virtual void writeFile(const std::string& path, const std::string& data) = 0;
 };
 
+// Removes a temporary file where it can. A temporary file that stays (hidden) matters less
+// than the failure being reported or the work going on, so a failure here is dropped.
+void removeTemporaryQuietly(FileSystem& fileSystem, const std::string& path);
+
 // The file system of the platform the program runs on.
 std::unique_ptr<FileSystem> createPlatformFileSystem();
 

@@ -76,7 +76,6 @@ struct ProfileStore::State {
   void forgetLastChange();
   void flush();
   void rewrite(const std::string& path, const std::string& content);
-  void removeQuietly(const std::string& path);
 };
 
 IniDocument& ProfileStore::State::current() {
@@ -93,6 +92,9 @@ void ProfileStore::State::refresh(const std::string& path) {
   const auto stamp = files.stamp(path);
   if (loaded && path == loadedPath && stamp == loadedStamp) {
     return;
+  }
+  if (path != loadedPath) {
+    removeTemporaryQuietly(files, temporaryPathFor(path));  // what a killed rewrite left
   }
   auto content = files.readFile(path);
   document = content ? IniDocument(fromProfileCodePage(std::move(*content))) : IniDocument();
@@ -144,16 +146,8 @@ void ProfileStore::State::rewrite(const std::string& path, const std::string& co
     files.renameFile(temporary, path);
     loadedStamp = written;
   } catch (...) {
-    removeQuietly(temporary);
+    removeTemporaryQuietly(files, temporary);
     throw;
-  }
-}
-
-void ProfileStore::State::removeQuietly(const std::string& path) {
-  try {
-    files.removeFile(path);
-  } catch (const Failure&) {
-    // Already gone, or never made; the failure that brought us here is the one to report.
   }
 }
 

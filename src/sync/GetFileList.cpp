@@ -5,6 +5,7 @@
 
 #include "common/Failure.h"
 #include "common/Paths.h"
+#include "sync/Transfer.h"
 
 namespace tandro {
 
@@ -62,6 +63,8 @@ void GetFileList(FileList& list, const std::string& root, const std::string& rel
       if (entry.kind == EntryKind::NormalFile && isRepresentable(entry.name) &&
           !isBookkeepingFile(entry.name)) {
         list.add(relativeFolder + entry.name);
+      } else if (entry.kind == EntryKind::Other && isCryptTemporary(entry.name)) {
+        removeTemporaryQuietly(fileSystem, fullPath(root, relativeFolder + entry.name));
       }
     }
     if (progress) {

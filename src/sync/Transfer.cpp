@@ -18,15 +18,23 @@ std::string temporaryPathBeside(const std::string& destination) {
          std::to_string(++counter) + ".tmp";
 }
 
-void removeQuietly(const std::string& path, FileSystem& fileSystem) {
-  try {
-    fileSystem.removeFile(path);
-  } catch (const Failure&) {
-    // Never created, or the medium is gone: the failure being raised says what matters.
-  }
+bool isNumber(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 }  // namespace
+
+bool isCryptTemporary(std::string_view name) {
+  constexpr std::string_view kSuffix = ".tmp";
+  if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kSuffix)) {
+    return false;
+  }
+  name.remove_prefix(std::string_view(kTemporaryPrefix).size());
+  name.remove_suffix(kSuffix.size());
+  const auto dash = name.find('-');
+  return dash != std::string_view::npos && isNumber(name.substr(0, dash)) &&
+         isNumber(name.substr(dash + 1));
+}
 
 void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem) {
   passingFailuresAs("Crypt>", [&] {
@@ -35,7 +43,7 @@ void Crypt(const std::string& source, const std::string& destination, FileSystem
       fileSystem.copyFile(source, temporary);
       fileSystem.renameFile(temporary, destination);
     } catch (const Failure&) {
-      removeQuietly(temporary, fileSystem);
+      removeTemporaryQuietly(fileSystem, temporary);
       throw;
     }
   });

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "common/FileSystem.h"
 #include "common/MessageHost.h"
@@ -22,5 +23,9 @@ bool MakeFolders(const std::string& path, FileSystem& fileSystem, MessageHost& h
 
 // The prefix of the temporary files that Crypt leaves only when it is killed mid-copy.
 inline constexpr const char* kTemporaryPrefix = ".tandro-";
+
+// True for a name Crypt gives its temporary files: the prefix, process id, "-", counter,
+// ".tmp". Such a file found later is what a killed run left.
+bool isCryptTemporary(std::string_view name);
 
 }  // namespace tandro

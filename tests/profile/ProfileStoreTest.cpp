@@ -299,5 +299,13 @@ TEST_F(ProfileStoreTest, EveryCallAddressesTheCurrentProfileName) {
   EXPECT_EQ(test::readFile(dir.path() / ".ini"), "[Path]\r\nLocal=empty\r\n");
 }
 
+TEST_F(ProfileStoreTest, ARewriteLeftByAKilledProgramGoesWhenTheProfileIsLoaded) {
+  putProfile("[Path]\r\nLocal=C:\\\r\n");
+  test::writeFile(dir.path() / ".work.ini.tmp", "[Path]\r\nLoc");
+  test::writeFile(dir.path() / ".other.ini.tmp", "another profile's");
+  EXPECT_EQ(store.ReadIni("Path", "Local", ""), "C:\\");
+  EXPECT_EQ(folderContent(), (std::vector<std::string>{".other.ini.tmp", "work.ini"}));
+}
+
 }  // namespace
 }  // namespace tandro

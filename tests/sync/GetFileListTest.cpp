@@ -104,6 +104,27 @@ TEST_F(GetFileListTest, NamesNoKeyCouldHoldAreLeftOut) {
   EXPECT_EQ(list(), (Paths{"fine.txt"}));
 }
 
+TEST_F(GetFileListTest, TemporariesOfAKilledTransferAreRemovedAndLookalikesKept) {
+  add("a.txt");
+  add(".tandro-4711-3.tmp");
+  add("deep/.tandro-1-20.tmp");
+  const Paths lookalikes = {".tandro-x-1.tmp", ".tandro-1-2.tmp.bak", "tandro-1-2.tmp",
+                            ".tandro-12.tmp"};
+  for (const auto& name : lookalikes) {
+    add(name);
+  }
+  EXPECT_EQ(sortedList(), (Paths{"a.txt", "tandro-1-2.tmp"}));
+  Paths left;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) {
+      left.push_back(entry.path().lexically_relative(root).string());
+    }
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (Paths{".tandro-1-2.tmp.bak", ".tandro-12.tmp", ".tandro-x-1.tmp", "a.txt",
+                         "tandro-1-2.tmp"}));
+}
+
 TEST_F(GetFileListTest, AMissingRootIsPathNotFoundFromTheListing) {
   FileList list;
   try {
