@@ -1,6 +1,7 @@
 #include "app/FrmTandro.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QFont>
@@ -151,6 +152,25 @@ FileSystem& FrmTandro::fileSystem() {
     fileSystem_ = makeFileSystem_();
   }
   return *fileSystem_;
+}
+
+void FrmTandro::setRunning(bool running) {
+  running_ = running;
+  if (running) {
+    setCursor(Qt::WaitCursor);
+  } else {
+    unsetCursor();
+  }
+}
+
+// A run answers the desktop while it works; closing the window then would leave it running
+// behind a window that is gone.
+void FrmTandro::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
 }
 
 void FrmTandro::resizeEvent(QResizeEvent* event) {

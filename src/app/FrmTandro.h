@@ -46,11 +46,9 @@ class FrmTandro : public QWidget {
   // The window's one file-system object, made at the first call and kept.
   FileSystem& fileSystem();
 
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-  void changeEvent(QEvent* event) override;
+  // While a run works: the busy pointer, and the window does not close.
+  void setRunning(bool running);
 
- private:
   struct Controls {
     QComboBox* cmbEnviron;
     QPushButton* Command3;
@@ -66,7 +64,14 @@ class FrmTandro : public QWidget {
     QLabel* Label2;
     QLabel* Label3;
   };
+  const Controls& controls() const { return ui_; }
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
   Controls createControls();
   void chainTabOrder();
   void applyResizeRule();
@@ -77,6 +82,7 @@ class FrmTandro : public QWidget {
   LogBox log_;
   FileSystemFactory makeFileSystem_;
   std::unique_ptr<FileSystem> fileSystem_;
+  bool running_ = false;
 };
 
 }  // namespace tandro

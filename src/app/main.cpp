@@ -1,8 +1,14 @@
-// Starts the desktop program: its identity, then the main window.
+// Starts the desktop program: its identity, the single-instance check, then the main window.
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 
 #include "app/AppIcon.h"
 #include "app/FrmTandro.h"
+#include "app/MainController.h"
+#include "app/MessageBoxes.h"
+#include "app/SingleInstance.h"
+#include "dialogs/DriveRoots.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -11,7 +17,18 @@ int main(int argc, char* argv[]) {
   QApplication::setOrganizationName(QStringLiteral("Velmoro"));
   QApplication::setWindowIcon(tandro::appIcon());
 
+  tandro::DesktopMessageBoxes messageBoxes;
+  tandro::SystemEventLog eventLog;
+  tandro::SystemClock clock;
   tandro::FrmTandro window;
+  tandro::MainController controller(
+      window, {QApplication::applicationDirPath(), messageBoxes, eventLog, clock,
+               [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); },
+               tandro::mountedDriveRoots()});
+  tandro::SingleInstance instance;
+  if (!controller.load(instance)) {
+    return 0;
+  }
   window.show();
   return QApplication::exec();
 }

@@ -1,0 +1,42 @@
+// The commands that act on the current profile without a run: browse for either root, open
+// the profile in the text editor, and exclude every folder of both trees.
+#pragma once
+
+#include "app/AppServices.h"
+#include "profile/ProfileStore.h"
+
+class QLineEdit;
+
+namespace tandro {
+
+class FrmTandro;
+
+class ProfileCommands {
+ public:
+  ProfileCommands(FrmTandro& window, const AppServices& services, ProfileStore& profile);
+
+  // Picks the local root; with an empty profile name, names the profile after its folder.
+  void browseLocal();
+  void browseRemovable();
+  void edit();
+  // Asks, then writes the exclusion mark for the folder of every file of both trees.
+  void disableAllFolders();
+
+ private:
+  void browse(QLineEdit& rootBox);
+  void writeFolderKeys(const std::string& localRoot, const std::string& removableRoot);
+
+  FrmTandro& window_;
+  const AppServices& services_;
+  ProfileStore& profile_;
+};
+
+// The profile name the local root suggests: its last folder name, found the classic way
+// (the last separator before the final character; then the final character dropped).
+QString profileNameFromRoot(const QString& root);
+
+// The key that excludes the folder of a file: its relative folder path and "\" ("\" alone for
+// a file directly in the root).
+std::string folderKeyOf(const std::string& relativeFile);
+
+}  // namespace tandro
