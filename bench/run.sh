@@ -75,9 +75,19 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
+build_type() {
+  local cache
+  cache=$(dirname "$1")/../CMakeCache.txt
+  [ -f "$cache" ] && sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$cache"
+  return 0
+}
+
+# Prefer a Release build: a Debug one would say little about speed.
 if [ -z "$TANDRO" ]; then
   for candidate in "$REPO"/build*/src/tandro-sync; do
-    [ -x "$candidate" ] && { TANDRO=$candidate; break; }
+    [ -x "$candidate" ] || continue
+    [ -z "$TANDRO" ] && TANDRO=$candidate
+    [ "$(build_type "$candidate")" = Release ] && { TANDRO=$candidate; break; }
   done
 fi
 mkdir -p "$WORK/bin" "$WORK/mnt"
@@ -85,7 +95,11 @@ if [ -n "$TANDRO" ]; then
   TANDRO=$(realpath "$TANDRO")
   [ -x "$TANDRO" ] || { echo "run.sh: $TANDRO is not executable" >&2; exit 1; }
   # A copy, so that a rebuild in the tree during the run cannot swap the binary.
-  TANDRO_ABOUT="$TANDRO of $(date -r "$TANDRO" '+%Y-%m-%d %H:%M'), sha256 $(sha256sum "$TANDRO" | cut -c1-12)"
+  TANDRO_ABOUT="$TANDRO of $(date -r "$TANDRO" '+%Y-%m-%d %H:%M'), sha256 $(sha256sum "$TANDRO" | cut -c1-12), build type $(build_type "$TANDRO" | grep . || echo unknown)"
+  case $TANDRO_ABOUT in
+    *"build type Release") ;;
+    *) say "warning: $TANDRO is not a known Release build; its times may mislead" ;;
+  esac
   cp "$TANDRO" "$WORK/bin/tandro-sync"
   TANDRO=$WORK/bin/tandro-sync
 else
