@@ -1,6 +1,7 @@
 #include "support/TreeSnapshot.h"
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 
 #include "support/TempDir.h"
@@ -22,12 +23,21 @@ void forEachFile(const fs::path& root, Visit visit) {
   }
 }
 
+// In one read: the trees of the crash test are read after every kill.
+std::string wholeContent(const fs::directory_entry& entry) {
+  std::ifstream in(entry.path(), std::ios::binary);
+  std::string content(entry.file_size(), '\0');
+  in.read(content.data(), static_cast<std::streamsize>(content.size()));
+  content.resize(static_cast<std::size_t>(in.gcount()));
+  return content;
+}
+
 }  // namespace
 
 Tree filesBelow(const fs::path& root) {
   Tree tree;
   forEachFile(root, [&](const fs::directory_entry& entry) {
-    tree[entry.path().lexically_relative(root).string()] = readFile(entry.path());
+    tree[entry.path().lexically_relative(root).string()] = wholeContent(entry);
   });
   return tree;
 }
