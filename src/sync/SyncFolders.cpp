@@ -315,7 +315,6 @@ class Run {
         step();
         return;
       } catch (const Failure& failure) {
-        flushBeforeMessage();
         if (failure.number() != failure_number::kPathNotFound) {
           report(failure);
         }
@@ -335,12 +334,28 @@ class Run {
         report(failure);
       }
     }
-    if (!MakeFolders(targetPath_, c_.fileSystem, c_.host)) {
+    FlushingMessages messages(*this);
+    if (!MakeFolders(targetPath_, c_.fileSystem, messages)) {
       throw RunEnded{SyncOutcome::Failed};
     }
   }
 
+  // The host for MakeFolders: records written so far reach the profile before its message.
+  class FlushingMessages : public MessageHost {
+   public:
+    explicit FlushingMessages(Run& run) : run_(run) {}
+    void showMessage(const std::string& text, MessageIcon icon) override {
+      run_.flushBeforeMessage();
+      run_.c_.host.showMessage(text, icon);
+    }
+    EventLog& eventLog() override { return run_.c_.host.eventLog(); }
+
+   private:
+    Run& run_;
+  };
+
   [[noreturn]] void report(const Failure& failure) {
+    flushBeforeMessage();
     ReportError(failure, text::kReportLabel, true, c_.host);
     throw RunEnded{SyncOutcome::Failed};
   }

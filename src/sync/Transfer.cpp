@@ -13,9 +13,10 @@ namespace {
 
 // Unique among the running programs: process id and a counter.
 std::string temporaryPathBeside(const std::string& destination) {
+  static const std::string processPart = std::to_string(::getpid()) + "-";
   static std::atomic<unsigned long> counter{0};
-  return folderPart(destination) + kTemporaryPrefix + std::to_string(::getpid()) + "-" +
-         std::to_string(++counter) + ".tmp";
+  return folderPart(destination) + kTemporaryPrefix + processPart + std::to_string(++counter) +
+         ".tmp";
 }
 
 bool isNumber(std::string_view text) {
