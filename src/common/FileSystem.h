@@ -50,6 +50,10 @@ class FileSystem {
   virtual void removeFile(const std::string& path) = 0;
   // Creates one folder: 76 when its parent is missing, 75 when it exists already.
   virtual void createFolder(const std::string& path) = 0;
+  // Fails with 75 when a folder between `root` and the last name of `path` (below `root`)
+  // is a symbolic link or another redirection: nothing is read, written or removed through
+  // one. A missing folder ends the check, as nothing can lie below it.
+  virtual void refuseLinkedFolders(const std::string& root, const std::string& path) = 0;
 
   // The stamp of the file at `path`, or nothing when there is none.
   virtual std::optional<FileStamp> stamp(const std::string& path) = 0;

@@ -223,6 +223,23 @@ void PosixFileSystem::createFolder(const std::string& path) {
   }
 }
 
+void PosixFileSystem::refuseLinkedFolders(const std::string& root, const std::string& path) {
+  for (auto slash = path.find('/', root.size()); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    const std::string folder = path.substr(0, slash);
+    struct stat status {};
+    if (::lstat(folder.c_str(), &status) != 0) {
+      if (errno == ENOENT || errno == ENOTDIR) {
+        return;  // the step itself meets the missing folder and says so
+      }
+      fail(folder, PathRole::Folder);
+    }
+    if (S_ISLNK(status.st_mode)) {
+      fail(folder, PathRole::Folder, ELOOP);
+    }
+  }
+}
+
 std::optional<FileStamp> PosixFileSystem::stamp(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) {

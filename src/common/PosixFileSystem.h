@@ -15,6 +15,7 @@ class PosixFileSystem : public FileSystem {
   void renameFile(const std::string& from, const std::string& to) override;
   void removeFile(const std::string& path) override;
   void createFolder(const std::string& path) override;
+  void refuseLinkedFolders(const std::string& root, const std::string& path) override;
   std::optional<FileStamp> stamp(const std::string& path) override;
   std::optional<std::string> readFile(const std::string& path) override;
   void writeFile(const std::string& path, const std::string& data) override;

@@ -5,6 +5,7 @@
 
 #include "common/Failure.h"
 #include "common/Paths.h"
+#include "profile/CodePage.h"
 #include "sync/Transfer.h"
 
 namespace tandro {
@@ -39,10 +40,27 @@ bool isExcludedByProfile(const std::string& relativeFolder, ProfileStore& profil
   return !relativeFolder.empty() && profile.ReadIni(kRecordSection, relativeFolder, "0") == "1";
 }
 
-// A name that no relative path could carry: "\" separates names in every profile key, and a
-// line break would split the key's line in the profile.
-bool isRepresentable(std::string_view name) {
-  return name.find_first_of("\\\r\n") == std::string_view::npos;
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// A name whose relative path the profile could not hold as a key, so that its file would
+// never find its record or would find another's: "\" separates names in a key, a line break
+// would split the key's line and "=" would end the key early; the profile drops blanks
+// around a key and reads a line that begins with ";" as a comment; and a name the profile's
+// code page cannot hold comes back as another name.
+bool isRepresentable(const std::string& relativeFolder, const FolderEntry& entry) {
+  const std::string& name = entry.name;
+  if (name.find_first_of("\\=\r\n") != std::string::npos) {
+    return false;
+  }
+  if (relativeFolder.empty() && (name.front() == ';' || isBlank(name.front()))) {
+    return false;
+  }
+  if (entry.kind == EntryKind::NormalFile && isBlank(name.back())) {
+    return false;
+  }
+  return throughProfileCodePage(name) == name;
 }
 
 }  // namespace
@@ -55,12 +73,12 @@ void GetFileList(FileList& list, const std::string& root, const std::string& rel
     }
     const auto entries = fileSystem.listFolder(fullPath(root, relativeFolder));
     for (const auto& entry : entries) {
-      if (entry.kind == EntryKind::Folder && isRepresentable(entry.name)) {
+      if (entry.kind == EntryKind::Folder && isRepresentable(relativeFolder, entry)) {
         GetFileList(list, root, relativeFolder + entry.name + "\\", fileSystem, profile, progress);
       }
     }
     for (const auto& entry : entries) {
-      if (entry.kind == EntryKind::NormalFile && isRepresentable(entry.name) &&
+      if (entry.kind == EntryKind::NormalFile && isRepresentable(relativeFolder, entry) &&
           !isBookkeepingFile(entry.name)) {
         list.add(relativeFolder + entry.name);
       } else if (entry.kind == EntryKind::Other && isCryptTemporary(entry.name)) {

@@ -235,7 +235,12 @@ class Run {
     const std::string& destinationRoot = towardsRemovable ? c_.removableRoot : c_.localRoot;
     targetPath_ = fullPath(destinationRoot, path);
     targetRoot_ = &destinationRoot;
-    attempt([&] { Crypt(fullPath(sourceRoot, path), targetPath_, c_.fileSystem); });
+    attempt([&] {
+      const std::string source = fullPath(sourceRoot, path);
+      c_.fileSystem.refuseLinkedFolders(sourceRoot, source);
+      c_.fileSystem.refuseLinkedFolders(destinationRoot, targetPath_);
+      Crypt(source, targetPath_, c_.fileSystem);
+    });
     attempt([&] {
       c_.profile.writeDeferred(kRecordSection, path, formatDateTime(now()));
       c_.profile.flushIfDue();
@@ -244,7 +249,11 @@ class Run {
 
   // The record goes with the file, so that a file made again under this name later is new.
   void removeFileAndRecord(const std::string& root, const std::string& path) {
-    attempt([&] { c_.fileSystem.removeFile(fullPath(root, path)); });
+    attempt([&] {
+      const std::string file = fullPath(root, path);
+      c_.fileSystem.refuseLinkedFolders(root, file);
+      c_.fileSystem.removeFile(file);
+    });
     attempt([&] {
       c_.profile.removeDeferred(kRecordSection, path);
       c_.profile.flushIfDue();

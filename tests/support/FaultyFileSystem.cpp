@@ -61,6 +61,9 @@ void FaultyFileSystem::createFolder(const std::string& path) {
   check(Call::CreateFolder, path);
   real_.createFolder(path);
 }
+void FaultyFileSystem::refuseLinkedFolders(const std::string& root, const std::string& path) {
+  real_.refuseLinkedFolders(root, path);
+}
 std::optional<FileStamp> FaultyFileSystem::stamp(const std::string& path) {
   check(Call::Stamp, path);
   return real_.stamp(path);

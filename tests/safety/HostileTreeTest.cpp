@@ -1,0 +1,248 @@
+// Trees the user did not make: odd names, deep trees, links, pipes and unreadable files.
+// For each the run ends (no crash, no hang), writes nothing outside its two roots, and
+// either transfers correctly or ends with a clear report.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "common/Failure.h"
+#include "common/PosixFileSystem.h"
+#include "support/ScriptedHost.h"
+#include "support/TempDir.h"
+#include "support/TreeSnapshot.h"
+#include "sync/SyncFolders.h"
+
+namespace tandro {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::int64_t kBase = 1203400859;  // 2008/02/19 15:00:59 JST
+constexpr std::int64_t kNow = kBase + 3600;
+
+// A file as the user left it, an hour before the runs.
+void put(const fs::path& path, const std::string& content) {
+  test::writeFile(path, content);
+  test::setModificationTime(path, kBase);
+}
+
+class HostileTreeTest : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  std::string local = dir.subRoot("local");
+  std::string removable = dir.subRoot("removable");
+  std::string outside = dir.subRoot("outside");
+  PosixFileSystem files;
+  ProfileStore profile{files, dir.root(), [] { return std::string("Work"); }};
+  test::ScriptedHost host;
+  test::FixedClock clock{kNow};
+
+  void SetUp() override { put(fs::path(outside) / "keep.txt", "outside"); }
+
+  SyncOutcome run() {
+    host = test::ScriptedHost();
+    return SyncFolders({files, profile, host, clock, local, removable});
+  }
+
+  // Nothing appeared beside the roots (but the profile) or in the folder outside them, and
+  // nothing there changed.
+  void expectNothingOutsideTheRoots() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      if (entry.path().filename() != "Work.ini") {
+        names.push_back(entry.path().filename().string());
+      }
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"local", "outside", "removable"}));
+    EXPECT_EQ(test::filesBelow(outside), (test::Tree{{"keep.txt", "outside"}}));
+  }
+
+  // The files were carried over and a second run finds nothing to do: every record was found.
+  void expectInStepAndQuiet() {
+    EXPECT_EQ(test::filesBelow(local), test::filesBelow(removable));
+    EXPECT_EQ(run(), SyncOutcome::Completed);
+    EXPECT_EQ(host.log.find("\r\n"), host.log.size() - 2) << host.log;
+  }
+
+  void expectReport(const std::string& shown) {
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(host.messages[0].starts_with(shown)) << host.messages[0];
+  }
+};
+
+// Names that reach the lists, and names whose record the profile could not hold.
+struct NameRow {
+  const char* name;
+  std::string path;
+  bool listed;
+};
+
+class HostileNameTest : public HostileTreeTest, public ::testing::WithParamInterface<NameRow> {};
+
+TEST_P(HostileNameTest, IsCarriedOverWithItsRecordOrLeftOut) {
+  const auto& row = GetParam();
+  put(fs::path(local) / row.path, "content");
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(fs::exists(fs::path(removable) / row.path), row.listed);
+  if (row.listed) {
+    expectInStepAndQuiet();
+  } else {
+    EXPECT_TRUE(test::filesBelow(removable).empty());
+  }
+  expectNothingOutsideTheRoots();
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, HostileNameTest,
+                         ::testing::Values(NameRow{"InvalidUtf8", "bad\xff\xfe.txt", true},
+                                           NameRow{"Bracketed", "[Path]", true},
+                                           NameRow{"BracketedSectionName", "[Tandro]", true},
+                                           NameRow{"SemicolonBelowTheRoot", "sub/;x.txt", true},
+                                           NameRow{"BlankBelowTheRoot", "sub/ x.txt", true},
+                                           NameRow{"LongestName", std::string(255, 'n'), true},
+                                           NameRow{"Backslash", "a\\b.txt", false},
+                                           NameRow{"BackslashFolder", "a\\b/c.txt", false},
+                                           NameRow{"Newline", "line\nbreak.txt", false},
+                                           NameRow{"CarriageReturn", "cr\r.txt", false},
+                                           NameRow{"Equals", "a=b.txt", false},
+                                           NameRow{"EqualsFolder", "x=y/c.txt", false},
+                                           NameRow{"SemicolonAtTheRoot", ";x.txt", false},
+                                           NameRow{"SemicolonFolderAtTheRoot", ";x/c.txt", false},
+                                           NameRow{"LeadingBlankAtTheRoot", " x.txt", false},
+                                           NameRow{"TrailingBlank", "sub/x.txt ", false},
+                                           NameRow{"TrailingTab", "x.txt\t", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HostileTreeTest, ANameThatClimbsOutOfTheRootIsNeverFollowed) {
+  put(fs::path(removable) / "..\\..\\x", "climber");
+  put(fs::path(local) / "..\\..\\y", "climber");
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_FALSE(fs::exists(dir.path().parent_path() / "x"));
+  EXPECT_FALSE(fs::exists(fs::path(local) / "..\\..\\x"));
+  EXPECT_FALSE(fs::exists(fs::path(removable) / "..\\..\\y"));
+  expectNothingOutsideTheRoots();
+}
+
+TEST_F(HostileTreeTest, ATreeTwoHundredFoldersDeepIsCarriedOver) {
+  std::string path;
+  for (int level = 0; level < 200; ++level) {
+    path += "d/";
+  }
+  put(fs::path(local) / (path + "deep.txt"), "deep");
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(test::readFile(fs::path(removable) / (path + "deep.txt")), "deep");
+  expectInStepAndQuiet();
+  expectNothingOutsideTheRoots();
+}
+
+TEST_F(HostileTreeTest, ALinkToAFolderOutsideIsNotFollowed) {
+  fs::create_directory_symlink(outside, fs::path(local) / "linked");
+  put(fs::path(local) / "a.txt", "a");
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"a.txt", "a"}}));
+  expectNothingOutsideTheRoots();
+}
+
+// A destination folder that is a link would let a transfer write (or a time query read)
+// outside the root: the transfer is refused with a report naming the link.
+struct LinkRow {
+  const char* name;
+  const char* linkedFolder;  // below the removable root
+  const char* fileName;      // "keep.txt" is in the folder the link leads to
+  bool recorded;
+};
+
+class LinkedDestinationTest : public HostileTreeTest,
+                              public ::testing::WithParamInterface<LinkRow> {};
+
+TEST_P(LinkedDestinationTest, IsNeverWrittenThrough) {
+  const auto& row = GetParam();
+  const fs::path link = fs::path(removable) / row.linkedFolder;
+  fs::create_directories(link.parent_path());
+  fs::create_directory_symlink(outside, link);
+  const std::string path = std::string(row.linkedFolder) + "/" + row.fileName;
+  put(fs::path(local) / path, "from the local side");
+  if (row.recorded) {
+    test::setModificationTime(fs::path(outside) / "keep.txt", kBase - 7200);
+    profile.WriteIni("Tandro", test::keyOf(path), "2008/02/19 14:00:00");
+  }
+  EXPECT_EQ(run(), SyncOutcome::Failed);
+  expectReport("  [75] パス名が無効です。 " + link.string() + " (ELOOP)");
+  EXPECT_TRUE(fs::is_symlink(link));
+  expectNothingOutsideTheRoots();
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, LinkedDestinationTest,
+                         ::testing::Values(LinkRow{"NewFile", "docs", "new.txt", false},
+                                           LinkRow{"NewFileDeeper", "a/docs", "new.txt", false},
+                                           LinkRow{"ChangedFile", "docs", "keep.txt", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HostileTreeTest, APipeIsNeverOpenedAndTheRunDoesNotHang) {
+  ASSERT_EQ(::mkfifo((fs::path(local) / "pipe").c_str(), 0666), 0);
+  ASSERT_EQ(::mkfifo((fs::path(removable) / "other").c_str(), 0666), 0);
+  put(fs::path(local) / "other", "a file where the drive has a pipe");
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_TRUE(fs::is_fifo(fs::path(local) / "pipe"));
+  EXPECT_FALSE(fs::exists(fs::path(removable) / "pipe"));
+  EXPECT_EQ(test::readFile(fs::path(removable) / "other"), "a file where the drive has a pipe");
+  expectNothingOutsideTheRoots();
+}
+
+TEST_F(HostileTreeTest, APipeGivenAsASourceIsRefusedWithoutWaiting) {
+  const fs::path pipe = fs::path(local) / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+  try {
+    files.copyFile(pipe, fs::path(removable) / "copy");
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number(), failure_number::kPathFileAccess);
+  }
+}
+
+void openToEveryone(const fs::path& folder) {
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+  }
+  fs::permissions(folder, fs::perms::all, fs::perm_options::add);
+}
+
+// Root reads every file whatever its mode: the run then goes as another user.
+class AsNobody {
+ public:
+  AsNobody() {
+    if (::geteuid() == 0) {
+      switched_ = ::seteuid(kNobody) == 0;
+    }
+  }
+  ~AsNobody() {
+    if (switched_) {
+      (void)!::seteuid(0);
+    }
+  }
+
+ private:
+  static constexpr uid_t kNobody = 65534;
+  bool switched_ = false;
+};
+
+TEST_F(HostileTreeTest, AnUnreadableFileEndsTheRunWithAReportNamingIt) {
+  const fs::path secret = fs::path(local) / "secret.txt";
+  put(secret, "secret");
+  profile.WriteIni("Path", "Local", local);  // the profile exists before the user changes
+  openToEveryone(dir.path());
+  fs::permissions(secret, fs::perms::none);
+  {
+    AsNobody nobody;
+    EXPECT_EQ(run(), SyncOutcome::Failed);
+  }
+  expectReport("  [70] 書き込みできません。 " + secret.string() + " (EACCES)");
+  EXPECT_TRUE(test::filesBelow(removable).empty());
+  expectNothingOutsideTheRoots();
+}
+
+}  // namespace
+}  // namespace tandro
