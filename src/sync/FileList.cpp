@@ -63,6 +63,11 @@ void FileList::add(const std::string& relativePath) {
   }
 }
 
+bool FileList::containsIgnoringCase(std::string_view relativePath) const {
+  probe_ = relativePath;
+  return index_.contains(kProbe);
+}
+
 bool FileList::contains(std::string_view relativePath) const {
   probe_ = relativePath;
   const auto found = index_.find(kProbe);

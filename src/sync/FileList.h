@@ -21,6 +21,8 @@ class FileList {
   void add(const std::string& relativePath);
   // True when exactly this path, letter case included, is held.
   bool contains(std::string_view relativePath) const;
+  // True when this path or one differing only in letter case is held: the same profile key.
+  bool containsIgnoringCase(std::string_view relativePath) const;
   const std::vector<std::string>& paths() const { return paths_; }
   std::size_t size() const { return paths_.size(); }
 

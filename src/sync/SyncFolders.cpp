@@ -144,10 +144,12 @@ class Run {
   }
 
   // A file of the local list is still there: the first pass deletes local files only when
-  // their removable copy is absent, and then they are in no removable list. Only the others
-  // need the existence test.
+  // their removable copy is absent, and then they are in no removable list. One listed in
+  // other letter case (a drive that ignores case) was handled there under the same record;
+  // taking it for deleted locally would delete it on the drive. Only the others need the
+  // existence test.
   bool isPresentLocally(const std::string& path, const FileList& localList) {
-    if (localList.contains(path)) {
+    if (localList.containsIgnoringCase(path)) {
       return true;
     }
     bool present = false;

@@ -181,6 +181,19 @@ INSTANTIATE_TEST_SUITE_P(Links, LinkedDestinationTest,
                                            LinkRow{"ChangedFile", "docs", "keep.txt", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Both sides hold the file, in folders whose names differ in letter case only, and the user
+// keeps the local one when asked: the drive's copy is no file deleted locally.
+TEST_F(HostileTreeTest, ACaseTwinOnTheDriveIsNotTakenForDeletedLocally) {
+  put(fs::path(local) / "Docs/a.txt", "local");
+  put(fs::path(removable) / "docs/a.txt", "removable");
+  profile.WriteIni("Tandro", "docs\\a.txt", "2008/02/19 15:00:59");
+  host.answers = {Answer::No};
+  SyncFolders({files, profile, host, clock, local, removable});
+  EXPECT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(test::filesBelow(local), (test::Tree{{"Docs/a.txt", "local"}}));
+  EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"docs/a.txt", "removable"}}));
+}
+
 TEST_F(HostileTreeTest, APipeIsNeverOpenedAndTheRunDoesNotHang) {
   ASSERT_EQ(::mkfifo((fs::path(local) / "pipe").c_str(), 0666), 0);
   ASSERT_EQ(::mkfifo((fs::path(removable) / "other").c_str(), 0666), 0);
