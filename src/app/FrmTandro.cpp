@@ -54,6 +54,10 @@ QComboBox* placeProfileList(QWidget* window) {
   list->setEditable(true);
   // The list mirrors the profile files; Enter in the text must not add an entry of its own.
   list->setInsertPolicy(QComboBox::NoInsert);
+  // A typed name is a name, never a choice: Qt would complete it into a listed one and, when
+  // the text loses focus, choose the entry it matches in any letter case.
+  list->setCompleter(nullptr);
+  QObject::disconnect(list->lineEdit(), &QLineEdit::editingFinished, list, nullptr);
   return list;
 }
 
