@@ -1,0 +1,480 @@
+// Start-up, the choice of a profile and the Sync command, driven through the real window:
+// profiles in a temporary profile folder, trees in a temporary folder, every box answered
+// from a script.
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "AppTestSupport.h"
+#include "sync/RootCheck.h"
+
+namespace tandro::test {
+
+namespace {
+
+using Result = MessageBoxes::Result;
+
+const QString kSaveQuestion = QStringLiteral("設定の変更を保存しますか？");
+const QString kLongPathFailure = QStringLiteral("-2147221504:長いパスには対応していません。");
+
+QString completionLine() {
+  return QStringLiteral("  同期完了!! ") + kNowText + QStringLiteral("\r\n");
+}
+
+// The profile file as the Sync command writes it for two roots.
+QByteArray profileText(const QString& local, const QString& removable) {
+  return "[Path]\r\nLocal=" + local.toUtf8() + "\r\nRemove=" + removable.toUtf8() + "\r\n";
+}
+
+// An absolute root of exactly `length` characters once its separator is appended.
+QString rootOfLength(const QString& base, int length) {
+  return base + QString(length - base.size() - 1, QLatin1Char('x'));
+}
+
+void verifyInputsEnabled(const Desk& desk, bool enabled) {
+  QCOMPARE(desk.ui().cmbEnviron->isEnabled(), enabled);
+  QCOMPARE(desk.ui().Text1->isEnabled(), enabled);
+  QCOMPARE(desk.ui().Text2->isEnabled(), enabled);
+  QCOMPARE(desk.window.cursor().shape(), enabled ? Qt::ArrowCursor : Qt::WaitCursor);
+}
+
+void verifyBox(const ScriptedMessageBoxes::Shown& box, const QString& text,
+               MessageBoxes::Buttons buttons, MessageBoxes::Icon icon) {
+  QCOMPARE(box.text, text);
+  QCOMPARE(box.buttons, buttons);
+  QCOMPARE(box.icon, icon);
+  QCOMPARE(box.title, QStringLiteral("Tandro"));
+}
+
+}  // namespace
+
+class MainControllerTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+
+  void profileListHoldsNormalIniFiles();
+  void startUpRestoresPrevActive_data();
+  void startUpRestoresPrevActive();
+
+  void choosingProfileLoadsRoots_data();
+  void choosingProfileLoadsRoots();
+  void typingNameLoadsNothing_data();
+  void typingNameLoadsNothing();
+
+  void syncOnNewNameCreatesProfile_data();
+  void syncOnNewNameCreatesProfile();
+  void typedNameOfListedProfileAddsSecondEntry();
+  void saveQuestion_data();
+  void saveQuestion();
+  void longRootFailsBeforeRun_data();
+  void longRootFailsBeforeRun();
+  void unsafeRootsAreRefused_data();
+  void unsafeRootsAreRefused();
+
+  void inputsLockedOnlyWhileRunning_data();
+  void inputsLockedOnlyWhileRunning();
+  void wholeRunFromWindow_data();
+  void wholeRunFromWindow();
+
+ private:
+  // A started desk with the profiles Alpha and Beta, whose roots lie in `trees_`.
+  void startWithTwoProfiles(Desk& desk);
+  QString rootOf(const QString& profile) const { return trees_->folder.filePath(profile) + '/'; }
+  // `pattern` with "%1" standing for the folder of the trees.
+  QString inTrees(QString pattern) const { return pattern.replace("%1", trees_->folder.path()); }
+
+  std::unique_ptr<Trees> trees_;
+};
+
+void MainControllerTest::init() {
+  forgetPrevActive();
+  trees_ = std::make_unique<Trees>();
+}
+
+void MainControllerTest::startWithTwoProfiles(Desk& desk) {
+  desk.writeProfile("Alpha", rootOf("Alpha"), rootOf("AlphaUsb"));
+  desk.writeProfile("Beta", rootOf("Beta"), rootOf("BetaUsb"));
+  QVERIFY(desk.start());
+}
+
+void MainControllerTest::profileListHoldsNormalIniFiles() {
+  Desk desk;
+  for (const char* name : {"Alpha.ini", "Beta.ini", ".hidden.ini", "notes.txt", "Upper.INI"}) {
+    writeFile(desk.profiles.filePath(name), "");
+  }
+  QDir(desk.profiles.path()).mkdir("folder.ini");
+  QVERIFY(desk.start());
+  QStringList names = desk.profileList();
+  names.sort();
+  QCOMPARE(names, QStringList({"Alpha", "Beta"}));
+  QCOMPARE(desk.ui().cmbEnviron->currentIndex(), -1);
+  QCOMPARE(desk.ui().cmbEnviron->currentText(), QString());
+}
+
+void MainControllerTest::startUpRestoresPrevActive_data() {
+  QTest::addColumn<std::optional<QString>>("stored");
+  QTest::addColumn<int>("position");
+  QTest::newRow("not stored") << std::optional<QString>() << -1;
+  QTest::newRow("first") << std::optional<QString>("0") << 0;
+  QTest::newRow("last") << std::optional<QString>("1") << 1;
+  QTest::newRow("none chosen") << std::optional<QString>("-1") << -1;
+  QTest::newRow("beyond the list") << std::optional<QString>("2") << -1;
+  QTest::newRow("below -1") << std::optional<QString>("-2") << -1;
+  QTest::newRow("not a number") << std::optional<QString>("Alpha") << -1;
+  QTest::newRow("beyond 16 bits") << std::optional<QString>("65536") << -1;
+}
+
+// The position, not the name, is restored: whatever stands there now is chosen.
+void MainControllerTest::startUpRestoresPrevActive() {
+  QFETCH(std::optional<QString>, stored);
+  QFETCH(int, position);
+  if (stored) {
+    storePrevActive(*stored);
+  }
+  Desk desk;
+  startWithTwoProfiles(desk);
+  QComboBox* list = desk.ui().cmbEnviron;
+  QCOMPARE(list->currentIndex(), position);
+  QCOMPARE(desk.controller.selectedPosition(), position);
+  const QString chosen = position < 0 ? QString() : list->itemText(position);
+  QCOMPARE(list->currentText(), chosen);
+  QCOMPARE(desk.ui().Text1->text(), chosen.isEmpty() ? QString() : rootOf(chosen));
+  QCOMPARE(desk.ui().Text2->text(), chosen.isEmpty() ? QString() : rootOf(chosen + "Usb"));
+  QCOMPARE(storedPrevActive(), stored);
+  QVERIFY(desk.boxes.shown.empty());
+}
+
+void MainControllerTest::choosingProfileLoadsRoots_data() {
+  QTest::addColumn<QString>("local");
+  QTest::addColumn<QString>("removable");
+  QTest::newRow("both keys") << "/data/Gamma/"
+                             << "/media/usb/Gamma/";
+  QTest::newRow("no keys") << QString() << QString();
+  QTest::newRow("local only") << "/data/Gamma/" << QString();
+  QTest::newRow("removable only") << QString() << "/media/usb/Gamma/";
+}
+
+void MainControllerTest::choosingProfileLoadsRoots() {
+  QFETCH(QString, local);
+  QFETCH(QString, removable);
+  Desk desk;
+  desk.writeProfile("Gamma", local, removable);
+  QVERIFY(desk.start());
+  typeInto(desk.ui().Text1, "/typed/local");
+  typeInto(desk.ui().Text2, "/typed/usb");
+  chooseEntry(desk.ui().cmbEnviron, 0);
+  QCOMPARE(desk.ui().cmbEnviron->currentText(), QStringLiteral("Gamma"));
+  QCOMPARE(desk.controller.selectedPosition(), 0);
+  QCOMPARE(desk.ui().Text1->text(), local);
+  QCOMPARE(desk.ui().Text2->text(), removable);
+}
+
+void MainControllerTest::typingNameLoadsNothing_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<int>("key");
+  QTest::newRow("listed name") << "Alpha" << 0;
+  QTest::newRow("listed name, Tab") << "Alpha" << int(Qt::Key_Tab);
+  QTest::newRow("listed name, Return") << "Alpha" << int(Qt::Key_Return);
+  QTest::newRow("other case, Tab") << "alpha" << int(Qt::Key_Tab);
+  QTest::newRow("start of a listed name") << "Alp" << 0;
+}
+
+// Only a choice from the list loads a profile, not a name that happens to match an entry.
+void MainControllerTest::typingNameLoadsNothing() {
+  QFETCH(QString, name);
+  QFETCH(int, key);
+  Desk desk;
+  startWithTwoProfiles(desk);
+  typeInto(desk.ui().cmbEnviron, name);
+  if (key != 0) {
+    QTest::keyClick(desk.ui().cmbEnviron->lineEdit(), Qt::Key(key));
+  }
+  QCOMPARE(desk.ui().cmbEnviron->currentText(), name);
+  QCOMPARE(desk.ui().Text1->text(), QString());
+  QCOMPARE(desk.controller.selectedPosition(), -1);
+  QCOMPARE(desk.profileList().size(), 2);
+}
+
+void MainControllerTest::syncOnNewNameCreatesProfile_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<bool>("choseBefore");
+  QTest::newRow("nothing chosen") << "Work" << false;
+  QTest::newRow("typed over a chosen profile") << "Work" << true;
+  // The list must not complete a typed name into a listed one.
+  QTest::newRow("start of a listed name") << "Alph" << false;
+  QTest::newRow("listed name in other case") << "alpha" << false;
+}
+
+void MainControllerTest::syncOnNewNameCreatesProfile() {
+  QFETCH(QString, name);
+  QFETCH(bool, choseBefore);
+  Desk desk;
+  startWithTwoProfiles(desk);
+  const QByteArray alphaBefore = readFile(desk.profilePath("Alpha"));
+  if (choseBefore) {
+    chooseEntry(desk.ui().cmbEnviron, 1);
+  }
+  typeInto(desk.ui().cmbEnviron, name);
+  typeInto(desk.ui().Text1, trees_->local().chopped(1));
+  typeInto(desk.ui().Text2, trees_->removable().chopped(1));
+  click(desk.ui().Command3);
+
+  QCOMPARE(readFile(desk.profilePath(name)), profileText(trees_->local(), trees_->removable()));
+  QCOMPARE(readFile(desk.profilePath("Alpha")), alphaBefore);
+  QCOMPARE(desk.profileList().size(), 3);
+  QCOMPARE(desk.profileList().last(), name);
+  QCOMPARE(desk.ui().cmbEnviron->currentIndex(), 2);
+  QCOMPARE(desk.ui().cmbEnviron->currentText(), name);
+  QCOMPARE(desk.controller.selectedPosition(), 2);
+  QCOMPARE(desk.ui().Text1->text(), trees_->local());
+  QCOMPARE(desk.ui().Text2->text(), trees_->removable());
+  QCOMPARE(storedPrevActive(), QStringLiteral("2"));
+  QCOMPARE(desk.window.logText(), completionLine());
+  QVERIFY(desk.boxes.shown.empty());
+}
+
+// Without choosing it from the list, a listed name is a new entry; its file is overwritten
+// without a question.
+void MainControllerTest::typedNameOfListedProfileAddsSecondEntry() {
+  Desk desk;
+  startWithTwoProfiles(desk);
+  typeInto(desk.ui().cmbEnviron, "Beta");
+  typeInto(desk.ui().Text1, trees_->local());
+  typeInto(desk.ui().Text2, trees_->removable());
+  click(desk.ui().Command3);
+  QCOMPARE(desk.profileList().count("Beta"), 2);
+  QCOMPARE(readFile(desk.profilePath("Beta")), profileText(trees_->local(), trees_->removable()));
+  QCOMPARE(storedPrevActive(), QStringLiteral("2"));
+  QVERIFY(desk.boxes.shown.empty());
+}
+
+void MainControllerTest::saveQuestion_data() {
+  QTest::addColumn<QString>("stored");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<bool>("asked");
+  QTest::addColumn<Result>("answer");
+  QTest::addColumn<bool>("written");
+  // %1 stands for the folder of the trees.
+  QTest::newRow("unchanged") << "%1/local/"
+                             << "%1/local/" << false << Result::Ok << false;
+  QTest::newRow("separator appended") << "%1/local/"
+                                      << "%1/local" << false << Result::Ok << false;
+  QTest::newRow("other folder, OK") << "/elsewhere/"
+                                    << "%1/local/" << true << Result::Ok << true;
+  QTest::newRow("other folder, Cancel") << "/elsewhere/"
+                                        << "%1/local/" << true << Result::Cancel << false;
+  QTest::newRow("letter case only") << "%1/LOCAL/"
+                                    << "%1/local/" << true << Result::Ok << true;
+  QTest::newRow("stored without separator") << "%1/local"
+                                            << "%1/local/" << true << Result::Ok << true;
+}
+
+// A chosen profile whose stored local root differs from the box asks before it is saved;
+// either answer goes on to a run over the roots in the boxes.
+void MainControllerTest::saveQuestion() {
+  QFETCH(QString, stored);
+  QFETCH(QString, typed);
+  QFETCH(bool, asked);
+  QFETCH(Result, answer);
+  QFETCH(bool, written);
+  Desk desk;
+  desk.writeProfile("Work", inTrees(stored), trees_->removable());
+  storePrevActive("0");
+  QVERIFY(desk.start());
+  const QByteArray before = readFile(desk.profilePath("Work"));
+  trees_->put(trees_->local(), "a.txt");
+  typeInto(desk.ui().Text1, inTrees(typed));
+  if (asked) {
+    desk.boxes.answer(answer);
+  }
+  click(desk.ui().Command3);
+
+  QCOMPARE(desk.boxes.shown.size(), std::size_t(asked));
+  if (asked) {
+    verifyBox(desk.boxes.shown[0], kSaveQuestion, MessageBoxes::Buttons::OkCancel,
+              MessageBoxes::Icon::Question);
+  }
+  QVERIFY(readFile(desk.profilePath("Work"))
+              .startsWith(written ? profileText(trees_->local(), trees_->removable()) : before));
+  QCOMPARE(desk.ui().Text1->text(), trees_->local());
+  QVERIFY(trees_->has(trees_->removable(), "a.txt"));
+  QCOMPARE(storedPrevActive(), QStringLiteral("0"));
+}
+
+void MainControllerTest::longRootFailsBeforeRun_data() {
+  QTest::addColumn<bool>("newProfile");
+  QTest::addColumn<int>("length");
+  QTest::newRow("new profile, 260") << true << 260;
+  QTest::newRow("new profile, 300") << true << 300;
+  QTest::newRow("saved profile, 260") << false << 260;
+}
+
+// The store refuses the root: the failure is shown without an icon, and the command ends
+// before "PrevActive" and the run.
+void MainControllerTest::longRootFailsBeforeRun() {
+  QFETCH(bool, newProfile);
+  QFETCH(int, length);
+  Desk desk;
+  desk.writeProfile("Work", trees_->local(), trees_->removable());
+  if (!newProfile) {
+    storePrevActive("0");
+  }
+  QVERIFY(desk.start());
+  const QByteArray before = readFile(desk.profilePath("Work"));
+  if (newProfile) {
+    typeInto(desk.ui().cmbEnviron, "Long");
+    typeInto(desk.ui().Text2, trees_->removable());
+  } else {
+    desk.boxes.answer(Result::Ok);
+  }
+  const QString longRoot = rootOfLength(trees_->folder.path() + "/long/", length);
+  typeInto(desk.ui().Text1, longRoot);
+  desk.boxes.answer(Result::Ok);
+  click(desk.ui().Command3);
+
+  verifyBox(desk.boxes.shown.back(), kLongPathFailure, MessageBoxes::Buttons::Ok,
+            MessageBoxes::Icon::None);
+  QVERIFY(desk.boxes.allAnswered());
+  QCOMPARE(desk.ui().Text1->text().size(), length);
+  verifyInputsEnabled(desk, true);
+  QCOMPARE(desk.window.logText(), QString());
+  QCOMPARE(readFile(desk.profilePath("Work")), before);
+  if (newProfile) {
+    QCOMPARE(storedPrevActive(), std::nullopt);
+    QCOMPARE(desk.profileList(), QStringList({"Work", "Long"}));
+    QCOMPARE(desk.ui().cmbEnviron->currentIndex(), -1);
+    QCOMPARE(desk.controller.selectedPosition(), -1);
+    QVERIFY(!QFile::exists(desk.profilePath("Long")));
+  } else {
+    QCOMPARE(storedPrevActive(), QStringLiteral("0"));
+  }
+}
+
+void MainControllerTest::unsafeRootsAreRefused_data() {
+  QTest::addColumn<QString>("local");
+  QTest::addColumn<QString>("removable");
+  QTest::addColumn<QString>("message");
+  // %1 stands for the folder of the trees.
+  const QString empty = QString::fromUtf8(kEmptyRootMessage);
+  const QString relative = QString::fromUtf8(kRelativeRootMessage);
+  const QString overlapping = QString::fromUtf8(kOverlappingRootsMessage);
+  QTest::newRow("empty local") << ""
+                               << "%1/usb" << empty;
+  QTest::newRow("empty removable") << "%1/local"
+                                   << "" << empty;
+  QTest::newRow("both empty") << ""
+                              << "" << empty;
+  QTest::newRow("relative local") << "local"
+                                  << "%1/usb" << relative;
+  QTest::newRow("relative removable") << "%1/local"
+                                      << "./usb/" << relative;
+  QTest::newRow("same folder") << "%1/local"
+                               << "%1/local/" << overlapping;
+  QTest::newRow("same folder, other spelling") << "%1/local"
+                                               << "%1/usb/../local" << overlapping;
+  QTest::newRow("removable inside local") << "%1"
+                                          << "%1/usb" << overlapping;
+  QTest::newRow("local inside removable") << "%1/usb/local"
+                                          << "%1/usb/" << overlapping;
+  QTest::newRow("system root") << "/"
+                               << "%1/usb" << overlapping;
+}
+
+void MainControllerTest::unsafeRootsAreRefused() {
+  QFETCH(QString, local);
+  QFETCH(QString, removable);
+  QFETCH(QString, message);
+  Desk desk;
+  QVERIFY(desk.start());
+  trees_->put(trees_->local(), "a.txt");
+  typeInto(desk.ui().cmbEnviron, "Work");
+  typeInto(desk.ui().Text1, inTrees(local));
+  typeInto(desk.ui().Text2, inTrees(removable));
+  desk.boxes.answer(Result::Ok);
+  click(desk.ui().Command3);
+
+  QCOMPARE(desk.boxes.shown.size(), std::size_t(1));
+  verifyBox(desk.boxes.shown[0], message, MessageBoxes::Buttons::Ok,
+            MessageBoxes::Icon::Exclamation);
+  QVERIFY(!QFile::exists(desk.profilePath("Work")));
+  QCOMPARE(desk.profileList(), QStringList());
+  QCOMPARE(storedPrevActive(), std::nullopt);
+  QCOMPARE(desk.window.logText(), QString());
+  QVERIFY(!trees_->has(trees_->removable(), "a.txt"));
+  verifyInputsEnabled(desk, true);
+}
+
+void MainControllerTest::inputsLockedOnlyWhileRunning_data() {
+  QTest::addColumn<bool>("copyFails");
+  QTest::newRow("run asks a question") << false;
+  QTest::newRow("run reports a failure") << true;
+}
+
+// The box of the run (a conflict question, or the report of a copy that a folder of the
+// file's name blocks) shows the window as it is while the run works.
+void MainControllerTest::inputsLockedOnlyWhileRunning() {
+  QFETCH(bool, copyFails);
+  Desk desk;
+  QVERIFY(desk.start());
+  trees_->put(trees_->local(), "both.txt", "local");
+  if (copyFails) {
+    trees_->put(trees_->removable(), "both.txt/inside.txt");
+  } else {
+    trees_->put(trees_->removable(), "both.txt", "removable");
+  }
+  typeInto(desk.ui().cmbEnviron, "Work");
+  typeInto(desk.ui().Text1, trees_->local());
+  typeInto(desk.ui().Text2, trees_->removable());
+  bool checkedWhileOpen = false;
+  desk.boxes.answer(Result::Cancel, [&] {
+    verifyInputsEnabled(desk, false);
+    QVERIFY(desk.ui().Command3->isEnabled());
+    checkedWhileOpen = true;
+  });
+  click(desk.ui().Command3);
+
+  QVERIFY(checkedWhileOpen);
+  QCOMPARE(desk.boxes.shown.size(), std::size_t(1));
+  QCOMPARE(desk.eventLog.entries.size(), std::size_t(copyFails ? 1 : 0));
+  verifyInputsEnabled(desk, true);
+  QVERIFY(desk.window.close());
+}
+
+void MainControllerTest::wholeRunFromWindow_data() {
+  QTest::addColumn<bool>("preview");
+  QTest::newRow("copying") << false;
+  QTest::newRow("preview") << true;
+}
+
+// One file new on each side: the first pass copies the local one out, the second the
+// removable one in, and the completion line goes on top.
+void MainControllerTest::wholeRunFromWindow() {
+  QFETCH(bool, preview);
+  Desk desk;
+  QVERIFY(desk.start());
+  trees_->put(trees_->local(), "docs/a.txt");
+  trees_->put(trees_->removable(), "c.txt");
+  typeInto(desk.ui().cmbEnviron, "Work");
+  typeInto(desk.ui().Text1, trees_->local());
+  typeInto(desk.ui().Text2, trees_->removable());
+  if (preview) {
+    click(desk.ui().chkNoCopy);
+  }
+  click(desk.ui().Command3);
+
+  QCOMPARE(desk.window.logText(),
+           completionLine() + "c.txt  ローカルへコピー\r\ndocs\\a.txt  リムーバブルへコピー\r\n");
+  QVERIFY(desk.ui().Text3->toPlainText().startsWith(completionLine().chopped(2)));
+  QCOMPARE(trees_->has(trees_->removable(), "docs/a.txt"), !preview);
+  QCOMPARE(trees_->has(trees_->local(), "c.txt"), !preview);
+  QCOMPARE(readFile(desk.profilePath("Work")).contains("[Tandro]"), !preview);
+  QVERIFY(desk.boxes.shown.empty());
+}
+
+}  // namespace tandro::test
+
+TANDRO_APP_TEST_MAIN(tandro::test::MainControllerTest)
+#include "MainControllerTest.moc"
