@@ -120,7 +120,8 @@ QString uniqueServerName() {
 }
 
 Desk::Desk(const QString& serverName, const QStringList& driveRoots)
-    : controller(window, {profiles.path(), boxes, eventLog, clock,
+    : serverName(serverName),
+      controller(window, {profiles.path(), boxes, eventLog, clock,
                           [this](const QString& path) { editedFiles << path; }, driveRoots}),
       instance(serverName) {}
 

@@ -102,6 +102,7 @@ struct Desk {
   // The combo's list, top to bottom.
   QStringList profileList() const;
 
+  const QString serverName;
   QTemporaryDir profiles;
   ScriptedMessageBoxes boxes;
   RecordingEventLog eventLog;
