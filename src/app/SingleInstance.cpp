@@ -60,14 +60,8 @@ void SingleInstance::activateRunningCopy() {
 
 void SingleInstance::serve(QWidget& window) {
   window_ = &window;
-  if (server_.listen(serverName_)) {
-    return;
-  }
-  if (server_.serverError() != QAbstractSocket::AddressInUseError) {
-    throw socketFailure(server_.errorString());
-  }
-  // Nobody answered before, so the meeting point is a leftover of a copy that crashed.
-  QLocalServer::removeServer(serverName_);
+  // With user-only access Qt binds a fresh socket and renames it over the name, so the socket
+  // file of a copy that crashed is replaced instead of being in the way.
   if (!server_.listen(serverName_)) {
     throw socketFailure(server_.errorString());
   }
