@@ -8,6 +8,7 @@ packages=(
   libgtest-dev googletest
   fonts-noto-cjk
   xvfb xauth xdotool x11-utils
+  dosfstools fusefat fuse3
 )
 
 missing=()

@@ -1,11 +1,13 @@
-// The built tandro-sync as a child process: started on a profile, fed its answers through
-// stdin from a file, and waited for or killed.
+// Child processes of the safety tests: the built tandro-sync, started on a profile, fed its
+// answers through stdin from a file, and waited for or killed; and the tools that make and
+// mount file systems.
 #pragma once
 
 #include <sys/types.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tandro::test {
 
@@ -41,5 +43,9 @@ class SyncProcess {
 
 // Plenty of "y" lines: every question answered Yes.
 std::string yesToEverything();
+
+// Runs a program found on PATH with `arguments` (its name first) and waits for it: its exit
+// status, or -1 when it could not be started. What it printed goes to `output`.
+int runCommand(const std::vector<std::string>& arguments, std::string& output);
 
 }  // namespace tandro::test
