@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -76,7 +77,7 @@ std::uint64_t drawSize(SplitMix64& rng, bool small) {
 // Content is a slice of a random pool behind a unique header, so every file differs
 // without paying for fresh random bytes per file.
 void writeFile(const std::string& path, std::uint64_t size, const std::vector<unsigned char>& pool,
-               SplitMix64& rng, std::uint64_t tag1, std::uint64_t tag2, const timespec* mtime) {
+               SplitMix64& rng, std::uint64_t tag1, std::uint64_t tag2, const std::int64_t* mtime) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) die("open " + path);
   std::uint64_t header[2] = {tag1, tag2};
@@ -91,16 +92,15 @@ void writeFile(const std::string& path, std::uint64_t size, const std::vector<un
     done += static_cast<std::size_t>(n);
   }
   if (mtime != nullptr) {
-    timespec times[2] = {*mtime, *mtime};
-    if (::futimens(fd, times) != 0) die("futimens " + path);
+    timeval times[2] = {{static_cast<time_t>(*mtime), 0}, {static_cast<time_t>(*mtime), 0}};
+    if (::futimes(fd, times) != 0) die("futimes " + path);
   }
   if (::close(fd) != 0) die("close " + path);
 }
 
 void setTime(const std::string& path, std::int64_t when) {
-  timespec t{static_cast<time_t>(when), 0};
-  timespec times[2] = {t, t};
-  if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) die("utimensat " + path);
+  timeval times[2] = {{static_cast<time_t>(when), 0}, {static_cast<time_t>(when), 0}};
+  if (::lutimes(path.c_str(), times) != 0) die("lutimes " + path);
 }
 
 struct Options {
@@ -141,7 +141,6 @@ Options parseOptions(int argc, char** argv, int first) {
 // 15 to 25 files until the count is reached, so depth grows with the logarithm of N.
 int create(const std::string& root, std::uint64_t files, const Options& o) {
   auto pool = makePool(o.seed);
-  timespec mtime{static_cast<time_t>(o.mtime), 0};
   std::vector<std::string> folders;
   std::uint64_t made = 0, bytes = 0;
   fs::create_directories(root);
@@ -161,7 +160,7 @@ int create(const std::string& root, std::uint64_t files, const Options& o) {
       std::uint64_t size = drawSize(rng, o.small);
       char name[32];
       std::snprintf(name, sizeof name, "/f%07llu.dat", static_cast<unsigned long long>(made));
-      writeFile(dir + name, size, pool, rng, o.seed, made, &mtime);
+      writeFile(dir + name, size, pool, rng, o.seed, made, &o.mtime);
       bytes += size;
     }
   }

@@ -163,7 +163,7 @@ check_pristine() {
   for tree in "$@"; do
     if ! cmp -s <(listing "$P/$tree") "$P/$tree.lst"; then
       DIFFERS[$key]=1
-      NOTES[pristine]="pristine tree $tree changed during ${key//|/ }; later runs are suspect"
+      NOTES[pristine]="pristine tree $tree changed during ${key//|/ }; later runs are unreliable"
     fi
   done
 }
