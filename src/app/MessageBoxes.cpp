@@ -1,6 +1,8 @@
 #include "app/MessageBoxes.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
+#include <utility>
 
 namespace tandro {
 
@@ -43,6 +45,21 @@ ButtonSet buttonSet(MessageBoxes::Buttons buttons) {
   return {QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok};
 }
 
+// Qt's standard buttons speak the desktop's language; the boxes speak Japanese whatever the
+// locale, so their buttons do too, with the captions and access keys of Japanese Windows.
+void captionButtons(QMessageBox& box) {
+  const std::pair<QMessageBox::StandardButton, QString> captions[] = {
+      {QMessageBox::Ok, QStringLiteral("OK")},
+      {QMessageBox::Cancel, QStringLiteral("キャンセル")},
+      {QMessageBox::Yes, QStringLiteral("はい(&Y)")},
+      {QMessageBox::No, QStringLiteral("いいえ(&N)")}};
+  for (const auto& [button, caption] : captions) {
+    if (QAbstractButton* shown = box.button(button)) {
+      shown->setText(caption);
+    }
+  }
+}
+
 MessageBoxes::Result resultOf(int button) {
   switch (button) {
     case QMessageBox::Yes:
@@ -65,6 +82,7 @@ MessageBoxes::Result DesktopMessageBoxes::show(QWidget* parent, const QString& t
                   set.buttons, parent);
   box.setDefaultButton(set.defaultButton);
   box.setEscapeButton(set.escapeButton);
+  captionButtons(box);
   return resultOf(box.exec());
 }
 
