@@ -12,8 +12,8 @@
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  // The display name follows the name; set on its own, Qt would append it to every caption.
   QApplication::setApplicationName(QStringLiteral("Tandro"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Tandro"));
   QApplication::setOrganizationName(QStringLiteral("Velmoro"));
   QApplication::setWindowIcon(tandro::appIcon());
 
