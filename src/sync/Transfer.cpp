@@ -23,6 +23,16 @@ bool isNumber(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
+// The user never sees the temporary file: a failure on it is told as the destination's.
+Failure namingDestination(const Failure& failure, const std::string& temporary,
+                          const std::string& destination) {
+  std::string description = failure.description();
+  if (const auto at = description.find(temporary); at != std::string::npos) {
+    description.replace(at, temporary.size(), destination);
+  }
+  return Failure(failure.number(), failure.source(), std::move(description));
+}
+
 }  // namespace
 
 bool isCryptTemporary(std::string_view name) {
@@ -43,9 +53,9 @@ void Crypt(const std::string& source, const std::string& destination, FileSystem
     try {
       fileSystem.copyFile(source, temporary);
       fileSystem.renameFile(temporary, destination);
-    } catch (const Failure&) {
+    } catch (const Failure& failure) {
       removeTemporaryQuietly(fileSystem, temporary);
-      throw;
+      throw namingDestination(failure, temporary, destination);
     }
   });
 }

@@ -177,8 +177,10 @@ TEST_F(SmallFatDriveTest, AFullDriveEndsWithAReportAndNothingHalfWritten) {
   EXPECT_EQ(run(), SyncOutcome::Failed);
   // fusefat answers a full drive with EPERM (70); a drive that says ENOSPC gives 61.
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_TRUE(host.messages[0].starts_with("  [61] ") ||
-              host.messages[0].starts_with("  [70] 書き込みできません。 "))
+  const std::string destination = removable + "big.bin";
+  EXPECT_TRUE(host.messages[0] ==
+                  "  [61] ディスクの空き容量が不足しています。 " + destination + " (ENOSPC)" ||
+              host.messages[0] == "  [70] 書き込みできません。 " + destination + " (EPERM)")
       << host.messages[0];
   EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"big.bin", "old"}}));
   EXPECT_EQ(profile.readRecord("big.bin"), "2008/02/19 14:00:00");
@@ -200,7 +202,9 @@ TEST_F(FullLocalDiskTest, EndsWithTheDiskFullReportAndNothingHalfWritten) {
   put(fs::path(removable) / "big.bin", std::string(2 << 20, 'x'), kOddSecond);
   profile.WriteIni("Tandro", "big.bin", "2008/02/19 14:00:00");
   EXPECT_EQ(run(), SyncOutcome::Failed);
-  expectReport("  [61] ディスクの空き容量が不足しています。 ");
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0],
+            "  [61] ディスクの空き容量が不足しています。 " + local + "big.bin (ENOSPC)");
   EXPECT_EQ(test::filesBelow(local), (test::Tree{{"big.bin", "old"}}));
   EXPECT_EQ(profile.readRecord("big.bin"), "2008/02/19 14:00:00");
 }
