@@ -181,6 +181,16 @@ INSTANTIATE_TEST_SUITE_P(Links, LinkedDestinationTest,
                                            LinkRow{"ChangedFile", "docs", "keep.txt", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Only folders below a root are checked: a root may itself be a link, as mount points are.
+TEST_F(HostileTreeTest, ARootThatIsALinkIsUsedAsItIs) {
+  const fs::path linkedRoot = dir.path() / "outside" / "drive";
+  fs::create_directory_symlink(removable, linkedRoot);
+  put(fs::path(local) / "docs/a.txt", "a");
+  EXPECT_EQ(SyncFolders({files, profile, host, clock, local, linkedRoot.string() + "/"}),
+            SyncOutcome::Completed);
+  EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"docs/a.txt", "a"}}));
+}
+
 // Both sides hold the file, in folders whose names differ in letter case only, and the user
 // keeps the local one when asked: the drive's copy is no file deleted locally.
 TEST_F(HostileTreeTest, ACaseTwinOnTheDriveIsNotTakenForDeletedLocally) {
