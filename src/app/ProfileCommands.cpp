@@ -107,11 +107,12 @@ void ProfileCommands::writeFolderKeys(const std::string& localRoot,
     GetFileList(local, localRoot, "", fileSystem, profile_, keepDrawn);
     FileList removable;
     GetFileList(removable, removableRoot, "", fileSystem, profile_, keepDrawn);
-    for (const auto& file : local.paths()) {
-      exclude(file);
+    for (std::size_t i = 0; i < local.size(); ++i) {
+      exclude(std::string(local.path(i)));
     }
-    for (const auto& file : removable.paths()) {
+    for (std::size_t i = 0; i < removable.size(); ++i) {
       heartbeat.beat();
+      const std::string file(removable.path(i));
       if (!local.contains(file) && !fileSystem.normalFileTime(fullPath(localRoot, file))) {
         exclude(file);
       }

@@ -20,6 +20,8 @@ enum class EntryKind { NormalFile, Folder, Other };
 struct FolderEntry {
   std::string name;
   EntryKind kind;
+  // Last-write time of a normal file, in whole seconds since 1970-01-01 UTC.
+  std::int64_t modified = 0;
 };
 
 // What identifies one version of a file, to the nanosecond.

@@ -51,24 +51,28 @@ EntryKind kindOf(const std::string& name, mode_t mode) {
   return S_ISREG(mode) && !isHiddenName(name) ? EntryKind::NormalFile : EntryKind::Other;
 }
 
-// The kind from the folder entry itself where the file system tells it, so that listing
-// a tree costs no stat per file; a stat only where it does not.
-std::optional<EntryKind> kindOf(int folderFd, const dirent& entry) {
+// The entry as the listing reports it. The folder entry itself tells folders and things
+// that are no normal file apart, so only normal files (for their time) and entries of file
+// systems that tell nothing cost a stat.
+std::optional<FolderEntry> entryOf(int folderFd, const dirent& entry) {
   switch (entry.d_type) {
     case DT_DIR:
-      return EntryKind::Folder;
+      return FolderEntry{entry.d_name, EntryKind::Folder};
     case DT_REG:
-      return isHiddenName(entry.d_name) ? EntryKind::Other : EntryKind::NormalFile;
+      if (isHiddenName(entry.d_name)) {
+        return FolderEntry{entry.d_name, EntryKind::Other};
+      }
+      break;
     case DT_UNKNOWN:
       break;
     default:
-      return EntryKind::Other;
+      return FolderEntry{entry.d_name, EntryKind::Other};
   }
   struct stat status {};
   if (::fstatat(folderFd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
     return std::nullopt;  // gone since the folder was read: it was never there for this listing
   }
-  return kindOf(entry.d_name, status.st_mode);
+  return FolderEntry{entry.d_name, kindOf(entry.d_name, status.st_mode), status.st_mtim.tv_sec};
 }
 
 void writeAll(int fd, const char* data, std::size_t size, const std::string& path) {
@@ -140,12 +144,12 @@ std::vector<FolderEntry> PosixFileSystem::listFolder(const std::string& path) {
   const int folderFd = ::dirfd(folder);
   errno = 0;
   while (const dirent* entry = ::readdir(folder)) {
-    std::string name = entry->d_name;
+    const std::string_view name = entry->d_name;
     if (name == "." || name == "..") {
       continue;
     }
-    if (const auto kind = kindOf(folderFd, *entry)) {
-      entries.push_back({std::move(name), *kind});
+    if (auto listed = entryOf(folderFd, *entry)) {
+      entries.push_back(std::move(*listed));
     }
     errno = 0;
   }

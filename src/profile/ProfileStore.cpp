@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -58,6 +59,9 @@ struct ProfileStore::State {
   FileSystem& files;
   std::string folder;
   std::function<std::string()> profileName;
+  std::optional<std::string> heldName;
+  // Two listings may read folder entries at once.
+  mutable std::recursive_mutex mutex;
 
   // The file at `loadedPath` as it was at `loadedStamp` (none: missing), with the pending
   // changes applied on top.
@@ -67,8 +71,11 @@ struct ProfileStore::State {
   IniDocument document;
   std::vector<Change> pending;  // kept in order until a rewrite has carried them
   SteadyClock::time_point oldestPending;
+  SteadyClock::duration lastFlushCost{};
 
-  std::string currentPath() const { return folder + profileName() + ".ini"; }
+  std::string currentPath() const {
+    return folder + (heldName ? *heldName : profileName()) + ".ini";
+  }
   IniDocument& current();
   void refresh(const std::string& path);
   void change(Change next);
@@ -132,9 +139,11 @@ void ProfileStore::State::flush() {
   if (pending.empty()) {
     return;
   }
+  const auto start = SteadyClock::now();
   refresh(loadedPath);  // an edit by another program is kept; the changes go on top of it
   rewrite(loadedPath, toProfileCodePage(document.text()));
   pending.clear();
+  lastFlushCost = SteadyClock::now() - start;
 }
 
 void ProfileStore::State::rewrite(const std::string& path, const std::string& content) {
@@ -164,11 +173,13 @@ ProfileStore::~ProfileStore() {
 }
 
 std::string ProfileStore::profilePath() const {
+  const std::lock_guard lock(state_->mutex);
   return state_->currentPath();
 }
 
 std::string ProfileStore::ReadIni(const std::string& section, const std::string& key,
                                   const std::string& defaultValue) {
+  const std::lock_guard lock(state_->mutex);
   auto value =
       state_->current().value(throughProfileCodePage(section), throughProfileCodePage(key));
   return value ? std::move(*value) : defaultValue;
@@ -176,6 +187,7 @@ std::string ProfileStore::ReadIni(const std::string& section, const std::string&
 
 void ProfileStore::WriteIni(const std::string& section, const std::string& key,
                             const std::string& value) {
+  const std::lock_guard lock(state_->mutex);
   writeDeferred(section, key, value);
   try {
     state_->flush();
@@ -191,26 +203,42 @@ std::string ProfileStore::readRecord(const std::string& relativePath) {
 
 void ProfileStore::writeDeferred(const std::string& section, const std::string& key,
                                  const std::string& value) {
+  const std::lock_guard lock(state_->mutex);
   refuseUnwritable(section, key, value);
   state_->change({throughProfileCodePage(section), throughProfileCodePage(key),
                   throughProfileCodePage(value)});
 }
 
 void ProfileStore::removeDeferred(const std::string& section, const std::string& key) {
+  const std::lock_guard lock(state_->mutex);
   state_->change({throughProfileCodePage(section), throughProfileCodePage(key), std::nullopt});
 }
 
+void ProfileStore::holdProfileName(bool hold) {
+  const std::lock_guard lock(state_->mutex);
+  state_->heldName.reset();
+  if (hold) {
+    state_->heldName = state_->profileName();
+  }
+}
+
 void ProfileStore::flush() {
+  const std::lock_guard lock(state_->mutex);
   state_->flush();
 }
 
 void ProfileStore::flushIfDue() {
-  if (hasPendingWrites() && SteadyClock::now() - state_->oldestPending >= kFlushDelay) {
+  const std::lock_guard lock(state_->mutex);
+  // A large profile costs more to rewrite; it waits longer, so that rewriting never takes
+  // more than a tenth of a run.
+  const auto delay = std::max<SteadyClock::duration>(kFlushDelay, 10 * state_->lastFlushCost);
+  if (hasPendingWrites() && SteadyClock::now() - state_->oldestPending >= delay) {
     flush();
   }
 }
 
 bool ProfileStore::hasPendingWrites() const {
+  const std::lock_guard lock(state_->mutex);
   return !state_->pending.empty();
 }
 

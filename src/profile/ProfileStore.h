@@ -47,13 +47,18 @@ class ProfileStore {
 
   // Deferred forms for the run: kept in memory (and seen by reads) until flush().
   // They refuse values as WriteIni does, at the moment of the call.
-  void writeDeferred(const std::string& section, const std::string& key,
-                     const std::string& value);
+  void writeDeferred(const std::string& section, const std::string& key, const std::string& value);
   void removeDeferred(const std::string& section, const std::string& key);
+
+  // While held, the profile name is the one current when it was taken, and the name source
+  // is not asked: a run keeps its profile, and its second listing thread never calls into
+  // the host. All members may be called from more than one thread.
+  void holdProfileName(bool hold);
 
   // Writes all deferred changes in one atomic rewrite. Nothing to do costs nothing.
   void flush();
-  // Flushes when the oldest deferred change waits for a second or longer.
+  // Flushes when the oldest deferred change waits for a second or longer, or ten times as
+  // long as the last rewrite took when that is longer.
   void flushIfDue();
   bool hasPendingWrites() const;
 

@@ -12,7 +12,7 @@ char folded(char c) {
 
 }  // namespace
 
-std::size_t FileList::FoldedHash::operator()(std::size_t index) const {
+std::size_t FileList::FoldedHash::operator()(std::uint32_t index) const {
   std::size_t hash = 14695981039346656037ull;
   for (const char c : list->at(index)) {
     hash = (hash ^ static_cast<unsigned char>(folded(c))) * 1099511628211ull;
@@ -20,7 +20,7 @@ std::size_t FileList::FoldedHash::operator()(std::size_t index) const {
   return hash;
 }
 
-bool FileList::FoldedEqual::operator()(std::size_t a, std::size_t b) const {
+bool FileList::FoldedEqual::operator()(std::uint32_t a, std::uint32_t b) const {
   const std::string_view left = list->at(a);
   const std::string_view right = list->at(b);
   if (left.size() != right.size()) {
@@ -37,41 +37,78 @@ bool FileList::FoldedEqual::operator()(std::size_t a, std::size_t b) const {
 FileList::FileList() : index_(makeIndex()) {}
 
 FileList::FileList(FileList&& other) noexcept
-    : paths_(std::move(other.paths_)), index_(makeIndex()) {
-  index_.insert(other.index_.begin(), other.index_.end());
-  other.index_.clear();
+    : text_(std::move(other.text_)),
+      ends_(std::move(other.ends_)),
+      modified_(std::move(other.modified_)),
+      index_(makeIndex()) {
+  takeIndexOf(other);
 }
 
 FileList& FileList::operator=(FileList&& other) noexcept {
-  paths_ = std::move(other.paths_);
+  text_ = std::move(other.text_);
+  ends_ = std::move(other.ends_);
+  modified_ = std::move(other.modified_);
   index_ = makeIndex();
-  index_.insert(other.index_.begin(), other.index_.end());
-  other.index_.clear();
+  takeIndexOf(other);
   return *this;
 }
 
-std::unordered_set<std::size_t, FileList::FoldedHash, FileList::FoldedEqual> FileList::makeIndex() {
-  return std::unordered_set<std::size_t, FoldedHash, FoldedEqual>(16, FoldedHash{this},
-                                                                  FoldedEqual{this});
+FileList::Index FileList::makeIndex() {
+  return Index(16, FoldedHash{this}, FoldedEqual{this});
 }
 
-void FileList::add(const std::string& relativePath) {
-  paths_.push_back(relativePath);
-  if (!index_.insert(paths_.size() - 1).second) {
-    paths_.pop_back();
-    throw Failure::ofNumber(failure_number::kDuplicateKey, relativePath);
+// The other list's positions, hashed again now that this list holds the paths.
+void FileList::takeIndexOf(FileList& other) {
+  index_.reserve(other.index_.size());
+  index_.insert(other.index_.begin(), other.index_.end());
+  other.index_.clear();
+}
+
+std::string_view FileList::path(std::size_t index) const {
+  const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
+  return std::string_view(text_).substr(begin, ends_[index] - begin);
+}
+
+std::vector<std::string> FileList::paths() const {
+  std::vector<std::string> all;
+  all.reserve(size());
+  for (std::size_t i = 0; i < size(); ++i) {
+    all.emplace_back(path(i));
+  }
+  return all;
+}
+
+void FileList::add(std::string_view relativePath, std::int64_t modified) {
+  text_.append(relativePath);
+  ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+  modified_.push_back(modified);
+  if (!index_.insert(static_cast<std::uint32_t>(ends_.size() - 1)).second) {
+    ends_.pop_back();
+    modified_.pop_back();
+    text_.resize(ends_.empty() ? 0 : ends_.back());
+    throw Failure::ofNumber(failure_number::kDuplicateKey, std::string(relativePath));
   }
 }
 
-bool FileList::containsIgnoringCase(std::string_view relativePath) const {
-  probe_ = relativePath;
-  return index_.contains(kProbe);
-}
-
-bool FileList::contains(std::string_view relativePath) const {
+std::optional<std::uint32_t> FileList::findIgnoringCase(std::string_view relativePath) const {
   probe_ = relativePath;
   const auto found = index_.find(kProbe);
-  return found != index_.end() && paths_[*found] == relativePath;
+  if (found == index_.end()) {
+    return std::nullopt;
+  }
+  return *found;
+}
+
+std::optional<std::size_t> FileList::find(std::string_view relativePath) const {
+  const auto found = findIgnoringCase(relativePath);
+  if (!found || path(*found) != relativePath) {
+    return std::nullopt;
+  }
+  return *found;
+}
+
+bool FileList::containsIgnoringCase(std::string_view relativePath) const {
+  return findIgnoringCase(relativePath).has_value();
 }
 
 }  // namespace tandro

@@ -1,7 +1,11 @@
 #include "sync/SyncFolders.h"
 
+#include <atomic>
+#include <exception>
 #include <functional>
 #include <optional>
+#include <thread>
+#include <utility>
 
 #include "common/DateTime.h"
 #include "common/Failure.h"
@@ -41,6 +45,20 @@ struct Evaluation {
   LocalSeconds removableTime = 0;
 };
 
+// Keeps the run's profile name for as long as it lives.
+class ProfileNameHold {
+ public:
+  explicit ProfileNameHold(ProfileStore& profile) : profile_(profile) {
+    profile_.holdProfileName(true);
+  }
+  ~ProfileNameHold() { profile_.holdProfileName(false); }
+  ProfileNameHold(const ProfileNameHold&) = delete;
+  ProfileNameHold& operator=(const ProfileNameHold&) = delete;
+
+ private:
+  ProfileStore& profile_;
+};
+
 // Thrown inside the run to end it early.
 struct RunEnded {
   SyncOutcome outcome;
@@ -51,16 +69,20 @@ class Run {
   explicit Run(const SyncContext& context) : c_(context) {}
 
   SyncOutcome execute() {
+    // The inputs are locked during a run, so the name cannot change; holding it spares asking
+    // the host at every record and keeps the listing thread away from the host.
+    const ProfileNameHold hold(c_.profile);
     try {
       c_.host.clearLog();
-      const FileList localList = listTree(c_.localRoot);
-      const FileList removableList = listTree(c_.removableRoot);
+      const auto [localList, removableList] = listTrees();
       total_ = localList.size() + removableList.size();
-      for (const auto& path : localList.paths()) {
-        carryOut(path, classifyLocal(path));
+      for (std::size_t i = 0; i < localList.size(); ++i) {
+        const std::string path(localList.path(i));
+        carryOut(path, classifyLocal(path, localList.modified(i), removableList));
         reportProgress();
       }
-      for (const auto& path : removableList.paths()) {
+      for (std::size_t i = 0; i < removableList.size(); ++i) {
+        const std::string path(removableList.path(i));
         carryOut(path, classifyRemovableOnly(path, localList));
         reportProgress();
       }
@@ -74,32 +96,73 @@ class Run {
   }
 
  private:
-  FileList listTree(const std::string& root) {
+  // A listing made ahead on another thread: its list, or the failure it ended with.
+  struct Prefetched {
+    FileList list;
+    std::exception_ptr failure;
+  };
+
+  // Both trees are listed at once, the removable one on a second thread; failures are then
+  // handled in the usual order, local first. Only this thread talks to the host.
+  std::pair<FileList, FileList> listTrees() {
+    Prefetched removable;
+    std::atomic<std::size_t> removableFound = 0;
+    FileList local;
+    {
+      const std::jthread worker([&] {
+        try {
+          GetFileList(removable.list, c_.removableRoot, "", c_.fileSystem, c_.profile,
+                      [&](std::size_t found) { removableFound = found; });
+        } catch (...) {
+          removable.failure = std::current_exception();
+        }
+      });
+      local = listTree(c_.localRoot, nullptr,
+                       [&](std::size_t found) { c_.host.progress(found + removableFound, 0); });
+    }
+    return {std::move(local), listTree(c_.removableRoot, &removable, {})};
+  }
+
+  FileList listTree(const std::string& root, Prefetched* prefetched,
+                    const ListingProgress& progress) {
     targetPath_ = root;
     targetRoot_ = nullptr;
     FileList list;
-    const auto listingProgress = [&](std::size_t found) { c_.host.progress(found, 0); };
     attempt(
         [&] {
+          if (Prefetched* first = std::exchange(prefetched, nullptr)) {
+            if (first->failure) {
+              std::rethrow_exception(first->failure);
+            }
+            list = std::move(first->list);
+            return;
+          }
           list = FileList();
-          GetFileList(list, root, "", c_.fileSystem, c_.profile, listingProgress);
+          GetFileList(list, root, "", c_.fileSystem, c_.profile, progress);
         },
         [&] { rootCreated_ = true; });
     attempt([&] { listedIdentity(root) = rootIdentity(root); });
     return list;
   }
 
-  Evaluation classifyLocal(const std::string& path) {
-    LocalSeconds localTime = 0;
+  // The times the listings saw are the times now: nothing of this run has touched the file
+  // yet. A file the removable listing does not hold under this exact name is looked up, as
+  // a drive that ignores letter case may hold it under another.
+  Evaluation classifyLocal(const std::string& path, std::int64_t localModified,
+                           const FileList& removableList) {
+    const LocalSeconds localTime = localSecondsFromUnix(localModified);
     std::optional<LocalSeconds> removableTime;
-    attempt([&] { localTime = modificationTime(c_.localRoot, path); });
     const LocalSeconds record = recordedTime(path);
-    attempt([&] {
-      removableTime.reset();
-      if (const auto time = c_.fileSystem.normalFileTime(fullPath(c_.removableRoot, path))) {
-        removableTime = localSecondsFromUnix(*time);
-      }
-    });
+    if (const auto listed = removableList.find(path)) {
+      removableTime = localSecondsFromUnix(removableList.modified(*listed));
+    } else {
+      attempt([&] {
+        removableTime.reset();
+        if (const auto time = c_.fileSystem.normalFileTime(fullPath(c_.removableRoot, path))) {
+          removableTime = localSecondsFromUnix(*time);
+        }
+      });
+    }
     return {caseOfLocalFile(record, localTime, removableTime), localTime,
             removableTime.value_or(0)};
   }

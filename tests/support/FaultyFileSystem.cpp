@@ -12,6 +12,7 @@ void FaultyFileSystem::beforeCall(Call call, std::function<void()> action) {
 }
 
 void FaultyFileSystem::check(Call call, const std::string& path) {
+  const std::lock_guard lock(mutex_);
   ++counts_[static_cast<int>(call)];
   if (action_ && action_->first == call) {
     auto action = std::move(action_->second);

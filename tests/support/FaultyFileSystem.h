@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -53,6 +54,7 @@ class FaultyFileSystem : public FileSystem {
   void check(Call call, const std::string& path);
 
   PosixFileSystem real_;
+  std::mutex mutex_;  // a run lists both trees at once
   int counts_[10] = {};
   struct Fault {
     Call call;

@@ -162,5 +162,29 @@ TEST(FileListTest, APathInOtherLetterCaseIsADuplicateKey) {
   EXPECT_EQ(list.paths(), (Paths{"Docs\\a.txt"}));
 }
 
+TEST(FileListTest, FindsExactPathsWithTheTimesTheListingSaw) {
+  FileList list;
+  list.add("Docs\\a.txt", 1200000000);
+  list.add("b.txt", 1300000000);
+  ASSERT_EQ(list.find("b.txt"), 1u);
+  EXPECT_EQ(list.modified(1), 1300000000);
+  EXPECT_EQ(list.path(0), "Docs\\a.txt");
+  EXPECT_FALSE(list.find("docs\\a.txt").has_value());
+  EXPECT_TRUE(list.containsIgnoringCase("docs\\a.txt"));
+  FileList moved = std::move(list);
+  EXPECT_TRUE(moved.contains("Docs\\a.txt"));
+  EXPECT_THROW(moved.add("B.TXT"), Failure);
+  EXPECT_EQ(moved.size(), 2u);
+}
+
+TEST_F(GetFileListTest, RecordsEachFileTime) {
+  add("a.txt");
+  test::setModificationTime(fs::path(root) / "a.txt", 1234567890);
+  FileList list;
+  GetFileList(list, root, "", files, profile);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list.modified(0), 1234567890);
+}
+
 }  // namespace
 }  // namespace tandro

@@ -129,8 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
     Calls, FaultAtEveryCallTest,
     ::testing::Combine(
         ::testing::Values(CallRow{"Listing", Call::ListFolder, "removable", false},
-                          CallRow{"TimeQuery", Call::ModificationTime, "a.txt", false},
-                          CallRow{"ExistenceTest", Call::NormalFileTime, "a.txt", false},
+                          CallRow{"TimeQuery", Call::ModificationTime, "gone.txt", false},
+                          CallRow{"ExistenceTest", Call::NormalFileTime, "new.txt", false},
                           CallRow{"Copy", Call::CopyFile, "a.txt", false},
                           CallRow{"Rename", Call::RenameFile, "a.txt", false},
                           CallRow{"Remove", Call::RemoveFile, "gone.txt", false},
@@ -189,6 +189,8 @@ TEST_P(PulledDriveTest, AFileOnAPulledDriveIsNotTakenForDeleted) {
   put(local, "kept.txt", "kept", kBase);
   put(removable, "kept.txt", "kept", kBase);
   profile.WriteIni("Tandro", "kept.txt", kBaseText);
+  // A new file in a sub-folder comes first; looking for its removable copy pulls the drive.
+  put(local, "first/new.txt", "new", kBase);
   pullBefore(Call::NormalFileTime, removable);
   host.answers = {Answer::Yes};
   EXPECT_EQ(firstRun(), SyncOutcome::Failed);

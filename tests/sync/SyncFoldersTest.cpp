@@ -377,8 +377,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FaultRow{"DiskFull", Call::CopyFile, 61, "同期処理>Crypt<=Tandro"},
                       FaultRow{"AccessDenied", Call::RenameFile, 70, "同期処理>Crypt<=Tandro"},
                       FaultRow{"IoError", Call::CopyFile, 57, "同期処理>Crypt<=Tandro"},
-                      FaultRow{"VanishedFile", Call::ModificationTime, 53, "同期処理<=Tandro"},
-                      FaultRow{"ExistenceTest", Call::NormalFileTime, 57, "同期処理<=Tandro"}),
+                      FaultRow{"VanishedFile", Call::CopyFile, 53, "同期処理>Crypt<=Tandro"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SyncFoldersTest, AFailedProfileFlushIsReported) {
