@@ -2,13 +2,13 @@
 //   tandro-sync [--profile-dir DIR] [--preview] [--log-file FILE] PROFILE
 // Exit status: 0 completed, 1 ended after a failure, 2 refused, 3 cancelled by the user.
 
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/Process.h"
 #include "cli/TerminalHost.h"
 #include "common/Clock.h"
 #include "common/Failure.h"
@@ -40,12 +40,6 @@ struct Options {
 struct Refusal {
   std::string message;
 };
-
-std::string executableFolder() {
-  std::error_code error;
-  const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string(".") : executable.parent_path().string();
-}
 
 Options parseOptions(const std::vector<std::string>& arguments) {
   Options options;
@@ -136,8 +130,9 @@ int runProfile(const Options& options) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
+  useUtf8Terminal();
   try {
-    return runProfile(parseOptions(std::vector<std::string>(argv + 1, argv + argc)));
+    return runProfile(parseOptions(commandArguments(argc, argv)));
   } catch (const Refusal& refusal) {
     std::cerr << "tandro-sync: " << refusal.message << std::endl;
     return kRefused;

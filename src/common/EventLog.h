@@ -12,7 +12,8 @@ class EventLog {
   virtual void writeError(const std::string& text) = 0;
 };
 
-// The platform's own log (syslog on POSIX, ident "Tandro", LOG_ERR).
+// The platform's own log: syslog on POSIX (ident "Tandro", LOG_ERR), the Application event
+// log on Windows (source "Tandro").
 class SystemEventLog : public EventLog {
  public:
   void writeError(const std::string& text) override;

@@ -18,12 +18,12 @@ std::string fullPath(std::string_view root, std::string_view relative) {
 }
 
 std::string folderPart(std::string_view path) {
-  const auto last = path.rfind(kNativeSeparator);
+  const auto last = path.find_last_of(kNativeSeparators);
   return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
 }
 
 std::string withTrailingSeparator(std::string path) {
-  if (path.empty() || path.back() != kNativeSeparator) {
+  if (path.empty() || kNativeSeparators.find(path.back()) == std::string_view::npos) {
     path.push_back(kNativeSeparator);
   }
   return path;

@@ -7,10 +7,16 @@
 
 namespace tandro {
 
+// The separator the program writes, every separator the system reads (Windows takes "/" for
+// "\\"), and whether the file system takes "A" and "a" in a name for the same letter.
 #ifdef _WIN32
 inline constexpr char kNativeSeparator = '\\';
+inline constexpr std::string_view kNativeSeparators = "\\/";
+inline constexpr bool kNamesIgnoreCase = true;
 #else
 inline constexpr char kNativeSeparator = '/';
+inline constexpr std::string_view kNativeSeparators = "/";
+inline constexpr bool kNamesIgnoreCase = false;
 #endif
 inline constexpr char kRelativeSeparator = '\\';
 
@@ -20,7 +26,7 @@ std::string fullPath(std::string_view root, std::string_view relative);
 // The path up to and including its last separator, or empty when it holds none.
 std::string folderPart(std::string_view path);
 
-// `path` with one native separator at its end, unless it ends with one already.
+// `path` with one native separator at its end, unless it ends with a separator already.
 std::string withTrailingSeparator(std::string path);
 
 }  // namespace tandro

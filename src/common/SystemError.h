@@ -11,8 +11,9 @@ namespace tandro {
 // and "path not found" for a folder or for a file whose folder is missing.
 enum class PathRole { File, Folder };
 
-// Failure for the POSIX error `errorNumber` raised while working on `path`.
-// The description carries the path and the errno name after the program's own text.
+// Failure for the system error `errorNumber` (errno on POSIX, GetLastError() on Windows)
+// raised while working on `path`. The description carries the path and the system's name or
+// text for the error after the program's own text.
 Failure systemFailure(int errorNumber, const std::string& path, PathRole role);
 
 }  // namespace tandro

@@ -4,17 +4,21 @@
 #include <filesystem>
 #include <vector>
 
+#include "common/Paths.h"
+#include "common/Text.h"
+
 namespace tandro {
 
 namespace {
 
-// The folder's names after lexical normalisation; "." and empty names are dropped.
+// The folder's names after lexical normalisation, in one letter case where the file system
+// ignores it (drive letters included); "." and empty names are dropped.
 std::vector<std::string> namesOf(const std::string& root) {
   std::vector<std::string> names;
   for (const auto& part : std::filesystem::path(root).lexically_normal()) {
     const std::string name = part.string();
     if (!name.empty() && name != ".") {
-      names.push_back(name);
+      names.push_back(kNamesIgnoreCase ? foldCase(name) : name);
     }
   }
   return names;

@@ -1,0 +1,29 @@
+// The file system of Windows: hidden and system files are not normal files, and reparse
+// points (symbolic links, junctions, mount points) are neither folders nor normal files, so
+// that enumeration never leaves the tree. Paths are UTF-8 and go to the wide functions.
+#pragma once
+
+#include "common/FileSystem.h"
+
+namespace tandro {
+
+// What the program makes of an entry with these file attributes.
+EntryKind kindOfAttributes(std::uint32_t attributes);
+
+class Win32FileSystem : public FileSystem {
+ public:
+  std::vector<FolderEntry> listFolder(const std::string& path) override;
+  std::optional<std::int64_t> normalFileTime(const std::string& path) override;
+  std::int64_t modificationTime(const std::string& path) override;
+  // The copy is hidden until its content and time are complete.
+  void copyFile(const std::string& from, const std::string& to) override;
+  void renameFile(const std::string& from, const std::string& to) override;
+  void removeFile(const std::string& path) override;
+  void createFolder(const std::string& path) override;
+  void refuseLinkedFolders(const std::string& root, const std::string& path) override;
+  std::optional<FileStamp> stamp(const std::string& path) override;
+  std::optional<std::string> readFile(const std::string& path) override;
+  void writeFile(const std::string& path, const std::string& data) override;
+};
+
+}  // namespace tandro

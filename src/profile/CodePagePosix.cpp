@@ -1,0 +1,13 @@
+#include "profile/CodePage.h"
+
+namespace tandro {
+
+std::string fromProfileCodePage(std::string bytes) {
+  return bytes;
+}
+
+std::string toProfileCodePage(std::string text) {
+  return text;
+}
+
+}  // namespace tandro
