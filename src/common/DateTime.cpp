@@ -116,10 +116,11 @@ std::string formatDateTime(LocalSeconds time) {
 }
 
 std::optional<LocalSeconds> parseDateTime(std::string_view text) {
-  if (auto serial = parseSerial(text)) {
-    return serial;
+  // Records are date-times; a day serial is the rare hand-written value.
+  if (auto time = parseCivil(text)) {
+    return time;
   }
-  return parseCivil(text);
+  return parseSerial(text);
 }
 
 }  // namespace tandro
