@@ -24,16 +24,13 @@ void LogBox::addLine(const QString& line) {
 
 void LogBox::putInFront(const QString& text) {
   piecesOldestFirst_.push_back(text);
-  QTextCursor top(view_.document());
-  // One edit block lays the document out once, not once per line break of `text`.
-  top.beginEditBlock();
-  top.insertText(text);
-  top.endEditBlock();
+  ++unshownPieces_;
   paintIfDue();
 }
 
 void LogBox::clear() {
   piecesOldestFirst_.clear();
+  unshownPieces_ = 0;
   view_.clear();
   paintIfDue();
 }
@@ -65,6 +62,20 @@ void LogBox::paintIfDue() {
 }
 
 void LogBox::paintNow() {
+  if (unshownPieces_ > 0) {
+    QString newest;
+    for (auto piece = piecesOldestFirst_.rbegin();
+         piece != piecesOldestFirst_.rbegin() + static_cast<std::ptrdiff_t>(unshownPieces_);
+         ++piece) {
+      newest += *piece;
+    }
+    unshownPieces_ = 0;
+    QTextCursor top(view_.document());
+    // One edit block lays the document out once, not once per line.
+    top.beginEditBlock();
+    top.insertText(newest);
+    top.endEditBlock();
+  }
   view_.viewport()->repaint();
   sinceLastPaint_.start();
   changedSincePaint_ = false;

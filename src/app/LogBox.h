@@ -11,7 +11,8 @@ namespace tandro {
 
 // Keeps the exact log text, since the widget turns CR LF into paragraph breaks, and shows it
 // in a QPlainTextEdit. Putting text on top costs the same however long the log has grown:
-// the text is kept as pieces, oldest first, and the widget gets each piece inserted at its top.
+// the text is kept as pieces, oldest first, and the widget gets the pieces that came since
+// its last paint inserted at its top in one go, at most once a frame.
 class LogBox {
  public:
   explicit LogBox(QPlainTextEdit& view);
@@ -24,7 +25,8 @@ class LogBox {
   // The whole log, newest text first, with its CR LF pairs.
   QString text() const;
 
-  // Paints what has changed since the last paint now, without waiting for the event loop.
+  // Shows and paints what has changed since the last paint now, without waiting for the
+  // event loop.
   void paintPending();
 
  private:
@@ -33,6 +35,7 @@ class LogBox {
 
   QPlainTextEdit& view_;
   std::vector<QString> piecesOldestFirst_;
+  std::size_t unshownPieces_ = 0;  // the newest pieces, not in the widget yet
   QElapsedTimer sinceLastPaint_;
   bool changedSincePaint_ = false;
 };

@@ -299,6 +299,8 @@ void FrmTandroTest::logText() {
     }
   }
   QCOMPARE(window.logText(), expected);
+  // The widget takes what came since its last paint in one go, at its next paint.
+  window.flushLog();
   const auto* log = qobject_cast<QPlainTextEdit*>(control(window, "Text3"));
   QCOMPARE(log->toPlainText(), QString(expected).replace("\r\n", "\n"));
 }
