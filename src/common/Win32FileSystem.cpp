@@ -170,7 +170,8 @@ std::vector<FolderEntry> Win32FileSystem::listFolder(const std::string& path) {
   do {
     const std::wstring_view name = found.cFileName;
     if (name != L"." && name != L"..") {
-      entries.push_back({narrowed(name), kindOfAttributes(found.dwFileAttributes)});
+      entries.push_back({narrowed(name), kindOfAttributes(found.dwFileAttributes),
+                         unixSecondsOf(found.ftLastWriteTime)});
     }
   } while (::FindNextFileW(search, &found) != 0);
   const DWORD error = ::GetLastError();

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "common/Failure.h"
-#include "common/PosixFileSystem.h"
+#include "profile/CodePage.h"
 
+#include "support/FailureOf.h"
+#include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
 
 namespace tandro {
@@ -21,22 +23,22 @@ namespace fs = std::filesystem;
 using test::TempDir;
 
 // The real file system, failing one chosen call the way a full disk does.
-class DiskFullFileSystem : public PosixFileSystem {
+class DiskFullFileSystem : public test::FaultyFileSystem {
  public:
   std::string failingCall;
 
   void writeFile(const std::string& path, const std::string& data) override {
     if (failingCall == "writeFile") {
-      PosixFileSystem::writeFile(path, data.substr(0, data.size() / 2));
+      FaultyFileSystem::writeFile(path, data.substr(0, data.size() / 2));
       throw Failure::ofNumber(failure_number::kDiskFull);
     }
-    PosixFileSystem::writeFile(path, data);
+    FaultyFileSystem::writeFile(path, data);
   }
   void renameFile(const std::string& from, const std::string& to) override {
     if (failingCall == "renameFile") {
       throw Failure::ofNumber(failure_number::kDiskFull);
     }
-    PosixFileSystem::renameFile(from, to);
+    FaultyFileSystem::renameFile(from, to);
   }
 };
 
@@ -48,8 +50,11 @@ class ProfileStoreTest : public ::testing::Test {
   ProfileStore store{files, dir.root(), [this] { return name; }};
 
   fs::path profile() const { return dir.path() / (name + ".ini"); }
-  void putProfile(const std::string& content) const { test::writeFile(profile(), content); }
-  std::string profileText() const { return test::readFile(profile()); }
+  // The file's text in UTF-8, whatever the profile code page is.
+  void putProfile(const std::string& content) const {
+    test::writeFile(profile(), toProfileCodePage(content));
+  }
+  std::string profileText() const { return fromProfileCodePage(test::readFile(profile())); }
   std::vector<std::string> folderContent() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir.path())) {
@@ -60,14 +65,7 @@ class ProfileStoreTest : public ::testing::Test {
   }
 };
 
-Failure failureOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Failure& failure) {
-    return failure;
-  }
-  return Failure(0, {}, {});
-}
+using test::failureOf;
 
 TEST_F(ProfileStoreTest, ReadsValuesTheWayThePlatformDoes) {
   const std::string longValue(1000, 'x');

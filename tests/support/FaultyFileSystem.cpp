@@ -36,46 +36,46 @@ void FaultyFileSystem::check(Call call, const std::string& path) {
 
 std::vector<FolderEntry> FaultyFileSystem::listFolder(const std::string& path) {
   check(Call::ListFolder, path);
-  return real_.listFolder(path);
+  return real_->listFolder(path);
 }
 std::optional<std::int64_t> FaultyFileSystem::normalFileTime(const std::string& path) {
   check(Call::NormalFileTime, path);
-  return real_.normalFileTime(path);
+  return real_->normalFileTime(path);
 }
 std::int64_t FaultyFileSystem::modificationTime(const std::string& path) {
   check(Call::ModificationTime, path);
-  return real_.modificationTime(path);
+  return real_->modificationTime(path);
 }
 void FaultyFileSystem::copyFile(const std::string& from, const std::string& to) {
   check(Call::CopyFile, from + "\n" + to);
-  real_.copyFile(from, to);
+  real_->copyFile(from, to);
 }
 void FaultyFileSystem::renameFile(const std::string& from, const std::string& to) {
   check(Call::RenameFile, from + "\n" + to);
-  real_.renameFile(from, to);
+  real_->renameFile(from, to);
 }
 void FaultyFileSystem::removeFile(const std::string& path) {
   check(Call::RemoveFile, path);
-  real_.removeFile(path);
+  real_->removeFile(path);
 }
 void FaultyFileSystem::createFolder(const std::string& path) {
   check(Call::CreateFolder, path);
-  real_.createFolder(path);
+  real_->createFolder(path);
 }
 void FaultyFileSystem::refuseLinkedFolders(const std::string& root, const std::string& path) {
-  real_.refuseLinkedFolders(root, path);
+  real_->refuseLinkedFolders(root, path);
 }
 std::optional<FileStamp> FaultyFileSystem::stamp(const std::string& path) {
   check(Call::Stamp, path);
-  return real_.stamp(path);
+  return real_->stamp(path);
 }
 std::optional<std::string> FaultyFileSystem::readFile(const std::string& path) {
   check(Call::ReadFile, path);
-  return real_.readFile(path);
+  return real_->readFile(path);
 }
 void FaultyFileSystem::writeFile(const std::string& path, const std::string& data) {
   check(Call::WriteFile, path);
-  real_.writeFile(path, data);
+  real_->writeFile(path, data);
 }
 
 }  // namespace tandro::test

@@ -3,12 +3,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "common/Failure.h"
-#include "common/PosixFileSystem.h"
+#include "common/FileSystem.h"
 
 namespace tandro::test {
 
@@ -53,7 +54,7 @@ class FaultyFileSystem : public FileSystem {
  private:
   void check(Call call, const std::string& path);
 
-  PosixFileSystem real_;
+  std::unique_ptr<FileSystem> real_ = createPlatformFileSystem();
   std::mutex mutex_;  // a run lists both trees at once
   int counts_[10] = {};
   struct Fault {

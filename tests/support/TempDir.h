@@ -16,9 +16,9 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  // The folder's path with a trailing "/", the form the program keeps roots in.
-  std::string root() const { return path_.string() + "/"; }
-  // A sub-folder (created) as a root text with a trailing "/".
+  // The folder's path with a trailing native separator, the form the program keeps roots in.
+  std::string root() const { return (path_ / "").string(); }
+  // A sub-folder (created) as a root text with a trailing native separator.
   std::string subRoot(const std::string& name) const;
 
  private:

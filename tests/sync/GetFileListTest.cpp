@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "common/PosixFileSystem.h"
+#include "common/Paths.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
 
@@ -21,7 +21,7 @@ class GetFileListTest : public ::testing::Test {
  protected:
   TempDir dir;
   std::string root = dir.subRoot("tree");
-  PosixFileSystem files;
+  test::FaultyFileSystem files;  // with no faults: the platform's own
   ProfileStore profile{files, dir.root(), [] { return std::string("Work"); }};
 
   void add(const std::string& relative) { writeFile(fs::path(root) / relative, "x"); }
@@ -139,7 +139,7 @@ TEST_F(GetFileListTest, AMissingRootIsPathNotFoundFromTheListing) {
 TEST_F(GetFileListTest, AFailureDeepDownCarriesOneLabelPerLevel) {
   add("a/b/c.txt");
   test::FaultyFileSystem faulty;
-  faulty.failOn(test::Call::ListFolder, 70, "a/b");
+  faulty.failOn(test::Call::ListFolder, 70, fullPath("", "a\\b"));
   FileList list;
   try {
     GetFileList(list, root, "", faulty, profile);
