@@ -12,34 +12,49 @@ bool isBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
-std::string_view trimmed(std::string_view text) {
+std::string_view withoutLeadingBlanks(std::string_view text) {
   while (!text.empty() && isBlank(text.front())) {
     text.remove_prefix(1);
   }
+  return text;
+}
+
+std::string_view trimmed(std::string_view text) {
+  text = withoutLeadingBlanks(text);
   while (!text.empty() && isBlank(text.back())) {
     text.remove_suffix(1);
   }
   return text;
 }
 
-// The name of the section that `line` opens, if it is a section header.
+// The name of the section that `line` opens, if it is a section header: "[", the name, "]"
+// and whatever follows, as the platform reads it ("[Path] ; paths"). Unlike the platform, a
+// line with "=" after the "]" stays a key: it is the record of a file whose name begins
+// with "[", and as a header it would hide every record after it.
 std::optional<std::string_view> sectionNameOf(std::string_view line) {
   const auto text = trimmed(line);
-  if (text.size() < 2 || text.front() != '[' || text.back() != ']') {
+  const auto close = text.find(']');
+  if (text.empty() || text.front() != '[' || close == std::string_view::npos ||
+      text.find('=', close) != std::string_view::npos) {
     return std::nullopt;
   }
-  return text.substr(1, text.size() - 2);
+  return text.substr(1, close - 1);
 }
 
-// The key that `line` holds: the text before its first "=", unless it is a comment or a
-// section header.
+// The key that `line` holds: the text before its first "=", unless it is a section header.
+// A line that begins with ";" is no comment to the platform's reads and writes.
 std::optional<std::string_view> keyOf(std::string_view line) {
   const auto text = trimmed(line);
   const auto equals = text.find('=');
-  if (equals == std::string_view::npos || text.front() == ';' || sectionNameOf(text)) {
+  if (equals == std::string_view::npos || sectionNameOf(text)) {
     return std::nullopt;
   }
   return trimmed(text.substr(0, equals));
+}
+
+// Names match without regard to letter case and to blanks around them.
+std::string indexName(std::string_view name) {
+  return foldCase(trimmed(name));
 }
 
 std::string_view valueOf(std::string_view keyLine) {
@@ -52,13 +67,17 @@ std::string_view valueOf(std::string_view keyLine) {
 }
 
 std::string sectionHeader(std::string_view name) {
+  name = trimmed(name);
   std::string line;
   line.reserve(name.size() + 2);
   line.append("[").append(name).append("]");
   return line;
 }
 
+// Blanks around a name and before a value never read back; the platform does not write them.
 std::string keyLine(std::string_view key, std::string_view value) {
+  key = trimmed(key);
+  value = withoutLeadingBlanks(value);
   std::string line;
   line.reserve(key.size() + 1 + value.size());
   line.append(key).append("=").append(value);
@@ -67,22 +86,34 @@ std::string keyLine(std::string_view key, std::string_view value) {
 
 }  // namespace
 
+std::string_view IniDocument::textOf(LineEnd end) {
+  switch (end) {
+    case LineEnd::Lf:
+      return "\n";
+    case LineEnd::Cr:
+      return "\r";
+    case LineEnd::CrLf:
+      return "\r\n";
+    case LineEnd::None:
+      break;
+  }
+  return {};
+}
+
 IniDocument::IniDocument() : sections_(1) {}
 
 IniDocument::IniDocument(std::string_view text) : IniDocument() {
   while (!text.empty()) {
-    const auto newline = text.find('\n');
-    if (newline == std::string_view::npos) {
+    const auto end = text.find_first_of("\r\n");
+    if (end == std::string_view::npos) {
       addLine(text, LineEnd::None);
       return;
     }
-    auto line = text.substr(0, newline);
-    text.remove_prefix(newline + 1);
-    const bool crLf = line.ends_with('\r');
-    if (crLf) {
-      line.remove_suffix(1);
-    }
-    addLine(line, crLf ? LineEnd::CrLf : LineEnd::Lf);
+    const auto line = text.substr(0, end);
+    const bool crLf = text.substr(end, 2) == "\r\n";
+    const LineEnd kind = crLf ? LineEnd::CrLf : text[end] == '\r' ? LineEnd::Cr : LineEnd::Lf;
+    text.remove_prefix(end + (crLf ? 2 : 1));
+    addLine(line, kind);
   }
 }
 
@@ -93,7 +124,7 @@ std::optional<std::string> IniDocument::value(std::string_view sectionName,
     return std::nullopt;
   }
   const Section& section = sections_[*index];
-  const auto found = section.keys.find(foldCase(key));
+  const auto found = section.keys.find(indexName(key));
   if (found == section.keys.end()) {
     return std::nullopt;
   }
@@ -102,7 +133,7 @@ std::optional<std::string> IniDocument::value(std::string_view sectionName,
 
 void IniDocument::set(std::string_view sectionName, std::string_view key, std::string_view value) {
   Section& section = sectionForWriting(sectionName);
-  const auto found = section.keys.find(foldCase(key));
+  const auto found = section.keys.find(indexName(key));
   if (found == section.keys.end()) {
     appendLine(section, keyLine(key, value));
     return;
@@ -117,7 +148,7 @@ void IniDocument::remove(std::string_view sectionName, std::string_view key) {
     return;
   }
   Section& section = sections_[*index];
-  const auto found = section.keys.find(foldCase(key));
+  const auto found = section.keys.find(indexName(key));
   if (found == section.keys.end()) {
     return;
   }
@@ -144,7 +175,7 @@ std::string IniDocument::text() const {
         text += "\r\n";
       }
       text += line.text;
-      text += line.end == LineEnd::CrLf ? "\r\n" : line.end == LineEnd::Lf ? "\n" : "";
+      text += textOf(line.end);
       lineOpen = line.end == LineEnd::None;
     }
   }
@@ -153,7 +184,7 @@ std::string IniDocument::text() const {
 
 void IniDocument::addLine(std::string_view text, LineEnd end) {
   if (const auto name = sectionNameOf(text)) {
-    sectionsByName_.try_emplace(foldCase(*name), sections_.size());
+    sectionsByName_.try_emplace(indexName(*name), sections_.size());
     sections_.emplace_back();
   }
   Section& section = sections_.back();
@@ -162,7 +193,7 @@ void IniDocument::addLine(std::string_view text, LineEnd end) {
 }
 
 std::optional<std::size_t> IniDocument::findSection(std::string_view name) const {
-  const auto found = sectionsByName_.find(foldCase(name));
+  const auto found = sectionsByName_.find(indexName(name));
   if (found == sectionsByName_.end()) {
     return std::nullopt;
   }
@@ -170,7 +201,7 @@ std::optional<std::size_t> IniDocument::findSection(std::string_view name) const
 }
 
 IniDocument::Section& IniDocument::sectionForWriting(std::string_view name) {
-  const auto [found, added] = sectionsByName_.try_emplace(foldCase(name), sections_.size());
+  const auto [found, added] = sectionsByName_.try_emplace(indexName(name), sections_.size());
   if (added) {
     sections_.emplace_back();
     sections_.back().lines.push_back({sectionHeader(name)});
@@ -204,7 +235,7 @@ void IniDocument::indexKey(Section& section, std::size_t index) {
   if (!key) {
     return;
   }
-  const auto [found, added] = section.keys.try_emplace(foldCase(*key), KeyLines{index, index});
+  const auto [found, added] = section.keys.try_emplace(indexName(*key), KeyLines{index, index});
   if (!added) {
     section.lines[found->second.last].nextSameKey = index;
     found->second.last = index;

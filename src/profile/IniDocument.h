@@ -17,15 +17,17 @@ class IniDocument {
  public:
   // The document of an empty or missing file.
   IniDocument();
-  // Reads lines ending with LF or CR LF.
+  // Reads lines ending with LF, CR LF or a lone CR, as the platform does.
   explicit IniDocument(std::string_view text);
 
   // The value of the first `key` in the first section named `sectionName`, both matched without
-  // regard to ASCII letter case; blanks around it and one pair of enclosing quotes dropped.
+  // regard to ASCII letter case and to blanks around them; blanks around the value and one pair
+  // of enclosing quotes dropped.
   std::optional<std::string> value(std::string_view sectionName, std::string_view key) const;
 
   // Replaces the value of the key's line in place, or adds the key after the last non-blank
-  // line of its section, or adds the section at the end. New lines end with CR LF.
+  // line of its section, or adds the section at the end. New lines end with CR LF; names are
+  // written without blanks around them, the value without blanks before it.
   void set(std::string_view sectionName, std::string_view key, std::string_view value);
   // Drops the line that value() reads the key from; a later duplicate then takes its place.
   void remove(std::string_view sectionName, std::string_view key);
@@ -35,7 +37,8 @@ class IniDocument {
  private:
   static constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);
 
-  enum class LineEnd : std::uint8_t { None, Lf, CrLf };
+  enum class LineEnd : std::uint8_t { None, Lf, Cr, CrLf };
+  static std::string_view textOf(LineEnd end);
 
   struct Line {
     std::string text;

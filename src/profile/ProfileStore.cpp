@@ -41,6 +41,14 @@ void refuseUnwritable(std::string_view section, std::string_view key, std::strin
   }
 }
 
+// The default as the platform's read hands it back: through the code page, without the
+// blanks at its end.
+std::string asReturnedDefault(const std::string& defaultValue) {
+  auto text = throughProfileCodePage(defaultValue);
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
+
 // Hidden and beside the profile, so that the rename stays on one volume.
 std::string temporaryPathFor(const std::string& path) {
   const auto folder = folderPart(path);
@@ -182,7 +190,7 @@ std::string ProfileStore::ReadIni(const std::string& section, const std::string&
   const std::lock_guard lock(state_->mutex);
   auto value =
       state_->current().value(throughProfileCodePage(section), throughProfileCodePage(key));
-  return value ? std::move(*value) : defaultValue;
+  return value ? std::move(*value) : asReturnedDefault(defaultValue);
 }
 
 void ProfileStore::WriteIni(const std::string& section, const std::string& key,

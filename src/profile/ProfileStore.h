@@ -31,8 +31,9 @@ class ProfileStore {
   // Full path of the current profile file: folder, profile name, ".ini".
   std::string profilePath() const;
 
-  // One value of the current profile file, whole; `defaultValue` when the file, the section
-  // or the key is missing. Throws only when the file exists but cannot be read.
+  // One value of the current profile file, whole; `defaultValue` (without blanks at its end)
+  // when the file, the section or the key is missing. Throws only when the file exists but
+  // cannot be read.
   std::string ReadIni(const std::string& section, const std::string& key,
                       const std::string& defaultValue);
 

@@ -79,32 +79,49 @@ TEST_F(ProfileStoreTest, ReadsValuesTheWayThePlatformDoes) {
       "eq=a=b\r\n"
       "dup=first\r\n"
       "DUP=second\r\n"
-      "; comment=not a key\r\n"
+      "; comment=no comment to the platform\r\n"
       "no equals here\r\n"
       "long=" +
       longValue +
       "\r\n"
       "[path]\n"
       "second=in a duplicate section\n"
+      "[ Other ] ; text after the bracket\r"
+      "cr=lone CR line ends\r"
+      "[draft].txt=a record, not a section\r\n"
+      "after=still in Other\r\n"
       "[日本語]\n"
       "キー=値\n"
       "last=no line break");
   const struct {
     std::string section, key, expected;
   } cases[] = {
-      {"Path", "Local", "C:\\work\\"},     {"PATH", "local", "C:\\work\\"},
-      {"Path", "dq", "  quoted  "},        {"Path", "sq", "single"},
-      {"Path", "odd", "\"half'"},          {"Path", "eq", "a=b"},
-      {"Path", "eq=a", "(default)"},       {"Path", "dup", "first"},
-      {"Path", "; comment", "(default)"},  {"Path", "no equals here", "(default)"},
-      {"Path", "long", longValue},         {"Path", "second", "(default)"},
-      {"Path", "top", "(default)"},        {"日本語", "キー", "値"},
-      {"日本語", "last", "no line break"}, {"Missing", "Local", "(default)"},
+      {"Path", "Local", "C:\\work\\"},
+      {"PATH", "local", "C:\\work\\"},
+      {"Path", "dq", "  quoted  "},
+      {"Path", "sq", "single"},
+      {"Path", "odd", "\"half'"},
+      {"Path", "eq", "a=b"},
+      {"Path", "eq=a", "(default)"},
+      {"Path", "dup", "first"},
+      {"Path", "; comment", "no comment to the platform"},
+      {"Path", "no equals here", "(default)"},
+      {"Path", "long", longValue},
+      {"Path", "second", "(default)"},
+      {"Path", "top", "(default)"},
+      {" Path ", " Local\t", "C:\\work\\"},
+      {"Other", "cr", "lone CR line ends"},
+      {"other", "[draft].txt", "a record, not a section"},
+      {"Other", "after", "still in Other"},
+      {"日本語", "キー", "値"},
+      {"日本語", "last", "no line break"},
+      {"Missing", "Local", "(default)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.section + "/" + c.key);
     EXPECT_EQ(store.ReadIni(c.section, c.key, "(default)"), c.expected);
   }
+  EXPECT_EQ(store.ReadIni("Missing", "Local", " 0  "), " 0");
 }
 
 TEST_F(ProfileStoreTest, WritesChangeOnlyTheirOwnLines) {
@@ -117,22 +134,22 @@ TEST_F(ProfileStoreTest, WritesChangeOnlyTheirOwnLines) {
       "\r\n"
       "\t\r\n"
       "[Other]\n"
-      "x = 1\n"
+      "x = 1\r"
       "; end");
   store.WriteIni("path", "LOCAL", "new");
-  store.WriteIni("Path", "Added", "a");
-  store.WriteIni("Tandro", "k", "v");
+  store.WriteIni("Path", " Added ", "  a  ");
+  store.WriteIni(" Tandro", "k", "v");
   EXPECT_EQ(profileText(),
             "; written by hand\n"
             "\n"
             "[Path]\r\n"
             "Local=new\r\n"
             "Remove=R:\\\r\n"
-            "Added=a\r\n"
+            "Added=a  \r\n"
             "\r\n"
             "\t\r\n"
             "[Other]\n"
-            "x = 1\n"
+            "x = 1\r"
             "; end\r\n"
             "[Tandro]\r\n"
             "k=v\r\n");
