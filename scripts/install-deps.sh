@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing Tandro needs on Debian 12, where missing.
+# Installs what building, running and testing Tandro needs on Debian 12, where missing,
+# and the packages named as arguments.
+#   scripts/install-deps.sh [package...]
 set -euo pipefail
 
 packages=(
@@ -7,8 +9,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest
   fonts-noto-cjk
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils openbox
   dosfstools fusefat fuse3
+  "$@"
 )
 
 missing=()
