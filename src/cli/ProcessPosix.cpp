@@ -1,5 +1,7 @@
 #include "cli/Process.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 
 namespace tandro {
@@ -12,6 +14,10 @@ std::string executableFolder() {
   std::error_code error;
   const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::string(".") : executable.parent_path().string();
+}
+
+bool errorOutputIsTerminal() {
+  return ::isatty(STDERR_FILENO) != 0;
 }
 
 void useUtf8Terminal() {

@@ -36,6 +36,11 @@ std::string executableFolder() {
   }
 }
 
+bool errorOutputIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 void useUtf8Terminal() {
   ::SetConsoleOutputCP(CP_UTF8);
 }

@@ -1,8 +1,8 @@
 #include "cli/TerminalHost.h"
 
-#include <unistd.h>
-
 #include <iostream>
+
+#include "cli/Process.h"
 
 namespace tandro {
 
@@ -35,7 +35,7 @@ std::string withTerminalLineBreaks(const std::string& text) {
 }
 
 TerminalHost::TerminalHost(bool preview, EventLog& eventLog)
-    : preview_(preview), eventLog_(eventLog), showProgress_(::isatty(STDERR_FILENO) != 0) {}
+    : preview_(preview), eventLog_(eventLog), showProgress_(errorOutputIsTerminal()) {}
 
 void TerminalHost::addLog(const std::string& line) {
   pieces_.push_back(line + "\r\n");
