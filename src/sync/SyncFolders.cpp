@@ -302,8 +302,8 @@ class Run {
     targetRoot_ = &destinationRoot;
     attempt([&] {
       const std::string source = fullPath(sourceRoot, path);
-      c_.fileSystem.refuseLinkedFolders(sourceRoot, source);
-      c_.fileSystem.refuseLinkedFolders(destinationRoot, targetPath_);
+      refuseLinkedFolders(sourceRoot, source);
+      refuseLinkedFolders(destinationRoot, targetPath_);
       Crypt(source, targetPath_, c_.fileSystem);
     });
     attempt([&] {
@@ -316,13 +316,23 @@ class Run {
   void removeFileAndRecord(const std::string& root, const std::string& path) {
     attempt([&] {
       const std::string file = fullPath(root, path);
-      c_.fileSystem.refuseLinkedFolders(root, file);
+      refuseLinkedFolders(root, file);
       c_.fileSystem.removeFile(file);
     });
     attempt([&] {
       c_.profile.removeDeferred(kRecordSection, path);
       c_.profile.flushIfDue();
     });
+  }
+
+  // Files come folder by folder: a folder is checked for links with its first file only.
+  void refuseLinkedFolders(const std::string& root, const std::string& file) {
+    std::string& checked = &root == &c_.localRoot ? checkedLocalFolder_ : checkedRemovableFolder_;
+    auto folder = folderPart(file);
+    if (folder != checked) {
+      c_.fileSystem.refuseLinkedFolders(root, file);
+      checked = std::move(folder);
+    }
   }
 
   Answer ask(const std::string& question) {
@@ -449,6 +459,8 @@ class Run {
   const std::string* targetRoot_ = nullptr;  // none while listing, where a root may be made
   std::optional<FileStamp> listedLocalRoot_;
   std::optional<FileStamp> listedRemovableRoot_;
+  std::string checkedLocalFolder_;
+  std::string checkedRemovableFolder_;
   bool rootCreated_ = false;
   std::size_t done_ = 0;
   std::size_t total_ = 0;
