@@ -98,7 +98,11 @@ IniDocument& ProfileStore::State::current() {
   if (!pending.empty() && path != loadedPath) {
     flush();  // the pending changes belong to the profile that was chosen before
   }
-  refresh(path);
+  // A run that holds the profile spares a look at the file per record: an edit by another
+  // program meanwhile is still taken in by the next flush, which looks again.
+  if (!heldName || !loaded || path != loadedPath) {
+    refresh(path);
+  }
   return document;
 }
 
@@ -227,6 +231,7 @@ void ProfileStore::holdProfileName(bool hold) {
   state_->heldName.reset();
   if (hold) {
     state_->heldName = state_->profileName();
+    state_->loaded = false;  // what was edited before the run counts in it
   }
 }
 

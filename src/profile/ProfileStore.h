@@ -53,7 +53,8 @@ class ProfileStore {
 
   // While held, the profile name is the one current when it was taken, and the name source
   // is not asked: a run keeps its profile, and its second listing thread never calls into
-  // the host. All members may be called from more than one thread.
+  // the host. While held, reads take the file as it was last loaded or written. All members
+  // may be called from more than one thread.
   void holdProfileName(bool hold);
 
   // Writes all deferred changes in one atomic rewrite. Nothing to do costs nothing.

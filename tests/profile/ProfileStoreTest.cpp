@@ -240,7 +240,7 @@ TEST_F(ProfileStoreTest, UnreadableFileThrows) {
 }
 
 TEST_F(ProfileStoreTest, SeesEditsByAnotherProgram) {
-  constexpr std::int64_t kTime = 1'200'000'000;
+  std::int64_t time = 1'200'000'000;
   const struct {
     std::string name;
     std::function<void()> edit;
@@ -248,23 +248,28 @@ TEST_F(ProfileStoreTest, SeesEditsByAnotherProgram) {
       {"in place, same size, later time",
        [&] {
          putProfile("[Path]\r\nLocal=new\r\n");
-         test::setModificationTime(profile(), kTime + 1);
+         test::setModificationTime(profile(), time + 1);
        }},
       {"replaced by another file, same size, same time",
        [&] {
          const auto other = dir.path() / "other";
          test::writeFile(other, "[Path]\r\nLocal=new\r\n");
-         test::setModificationTime(other, kTime);
+         test::setModificationTime(other, time);
          fs::rename(other, profile());
        }},
   };
-  for (const auto& edit : edits) {
-    SCOPED_TRACE(edit.name);
-    putProfile("[Path]\r\nLocal=old\r\n");
-    test::setModificationTime(profile(), kTime);
-    EXPECT_EQ(store.ReadIni("Path", "Local", ""), "old");
-    edit.edit();
-    EXPECT_EQ(store.ReadIni("Path", "Local", ""), "new");
+  for (const bool heldAfterTheEdit : {false, true}) {
+    for (const auto& edit : edits) {
+      SCOPED_TRACE(edit.name + (heldAfterTheEdit ? ", then held for a run" : ""));
+      putProfile("[Path]\r\nLocal=old\r\n");
+      test::setModificationTime(profile(), time);
+      EXPECT_EQ(store.ReadIni("Path", "Local", ""), "old");
+      edit.edit();
+      store.holdProfileName(heldAfterTheEdit);
+      EXPECT_EQ(store.ReadIni("Path", "Local", ""), "new");
+      store.holdProfileName(false);
+      time += 10;  // an edit of the same size and time would go unseen
+    }
   }
 }
 
