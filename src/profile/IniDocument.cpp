@@ -1,6 +1,8 @@
 #include "profile/IniDocument.h"
 
 #include <algorithm>
+#include <stdexcept>
+#include <utility>
 
 #include "common/Text.h"
 
@@ -33,28 +35,64 @@ std::string_view trimmed(std::string_view text) {
 // with "[", and as a header it would hide every record after it.
 std::optional<std::string_view> sectionNameOf(std::string_view line) {
   const auto text = trimmed(line);
+  if (text.empty() || text.front() != '[') {
+    return std::nullopt;
+  }
   const auto close = text.find(']');
-  if (text.empty() || text.front() != '[' || close == std::string_view::npos ||
-      text.find('=', close) != std::string_view::npos) {
+  if (close == std::string_view::npos || text.find('=', close) != std::string_view::npos) {
     return std::nullopt;
   }
   return text.substr(1, close - 1);
 }
 
+// The text before the first "=" of a key line, without blanks around it.
+std::string_view namePart(std::string_view keyLine) {
+  return trimmed(keyLine.substr(0, keyLine.find('=')));
+}
+
 // The key that `line` holds: the text before its first "=", unless it is a section header.
 // A line that begins with ";" is no comment to the platform's reads and writes.
 std::optional<std::string_view> keyOf(std::string_view line) {
-  const auto text = trimmed(line);
-  const auto equals = text.find('=');
-  if (equals == std::string_view::npos || sectionNameOf(text)) {
+  if (line.find('=') == std::string_view::npos || sectionNameOf(line)) {
     return std::nullopt;
   }
-  return trimmed(text.substr(0, equals));
+  return namePart(line);
 }
 
-// Names match without regard to letter case and to blanks around them.
+char foldedChar(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Names match without regard to letter case and to blanks around them; these take names
+// already without blanks.
+bool sameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return foldedChar(x) == foldedChar(y);
+         });
+}
+
+std::uint32_t hashOfName(std::string_view name) {
+  std::uint32_t hash = 2166136261u;  // FNV-1a
+  for (const char c : name) {
+    hash = (hash ^ static_cast<unsigned char>(foldedChar(c))) * 16777619u;
+  }
+  // Mixed, so that the low bits that pick a slot depend on every character.
+  hash ^= hash >> 16;
+  hash *= 0x85ebca6bu;
+  hash ^= hash >> 13;
+  return hash;
+}
+
 std::string indexName(std::string_view name) {
   return foldCase(trimmed(name));
+}
+
+// Offsets, lengths and line numbers are 32 bits wide, which keeps a line small.
+std::uint32_t narrowed(std::size_t number) {
+  if (number >= UINT32_MAX) {
+    throw std::length_error("profile of 4 GiB or more");
+  }
+  return static_cast<std::uint32_t>(number);
 }
 
 std::string_view valueOf(std::string_view keyLine) {
@@ -102,18 +140,24 @@ std::string_view IniDocument::textOf(LineEnd end) {
 
 IniDocument::IniDocument() : sections_(1) {}
 
-IniDocument::IniDocument(std::string_view text) : IniDocument() {
-  while (!text.empty()) {
-    const auto end = text.find_first_of("\r\n");
+IniDocument::IniDocument(std::string text) : IniDocument() {
+  narrowed(text.size());
+  loaded_ = std::move(text);
+  std::string_view rest = loaded_;
+  while (!rest.empty()) {
+    const auto end = rest.find_first_of("\r\n");
     if (end == std::string_view::npos) {
-      addLine(text, LineEnd::None);
-      return;
+      addLine(rest, LineEnd::None);
+      break;
     }
-    const auto line = text.substr(0, end);
-    const bool crLf = text.substr(end, 2) == "\r\n";
-    const LineEnd kind = crLf ? LineEnd::CrLf : text[end] == '\r' ? LineEnd::Cr : LineEnd::Lf;
-    text.remove_prefix(end + (crLf ? 2 : 1));
+    const auto line = rest.substr(0, end);
+    const bool crLf = rest.substr(end, 2) == "\r\n";
+    const LineEnd kind = crLf ? LineEnd::CrLf : rest[end] == '\r' ? LineEnd::Cr : LineEnd::Lf;
+    rest.remove_prefix(end + (crLf ? 2 : 1));
     addLine(line, kind);
+  }
+  for (Section& section : sections_) {
+    section.lines.shrink_to_fit();
   }
 }
 
@@ -124,22 +168,26 @@ std::optional<std::string> IniDocument::value(std::string_view sectionName,
     return std::nullopt;
   }
   const Section& section = sections_[*index];
-  const auto found = section.keys.find(indexName(key));
-  if (found == section.keys.end()) {
+  key = trimmed(key);
+  const Slot& slot = section.slots[slotOf(section, key, hashOfName(key))];
+  if (slot.line == kNoLine) {
     return std::nullopt;
   }
-  return std::string(valueOf(section.lines[found->second.first].text));
+  const Line& first = section.lines[section.lines[slot.line].nextSameKey];
+  return std::string(valueOf(lineText(first)));
 }
 
 void IniDocument::set(std::string_view sectionName, std::string_view key, std::string_view value) {
   Section& section = sectionForWriting(sectionName);
-  const auto found = section.keys.find(indexName(key));
-  if (found == section.keys.end()) {
+  const auto name = trimmed(key);
+  const Slot& slot = section.slots[slotOf(section, name, hashOfName(name))];
+  if (slot.line == kNoLine) {
     appendLine(section, keyLine(key, value));
     return;
   }
-  Line& line = section.lines[found->second.first];
-  line.text = keyLine(*keyOf(line.text), value);
+  Line& first = section.lines[section.lines[slot.line].nextSameKey];
+  replaceText(first, keyLine(namePart(lineText(first)), value));
+  compactIfWasteful();
 }
 
 void IniDocument::remove(std::string_view sectionName, std::string_view key) {
@@ -148,23 +196,26 @@ void IniDocument::remove(std::string_view sectionName, std::string_view key) {
     return;
   }
   Section& section = sections_[*index];
-  const auto found = section.keys.find(indexName(key));
-  if (found == section.keys.end()) {
+  key = trimmed(key);
+  const auto at = slotOf(section, key, hashOfName(key));
+  if (section.slots[at].line == kNoLine) {
     return;
   }
-  // Marked, not erased, so that the indexes of the lines after it stay valid.
-  Line& line = section.lines[found->second.first];
-  line.removed = true;
-  line.text = std::string();
-  if (found->second.first == found->second.last) {
-    section.keys.erase(found);
+  Line& last = section.lines[section.slots[at].line];
+  Line& first = section.lines[last.nextSameKey];
+  if (&first == &last) {
+    eraseSlot(section, at);
   } else {
-    found->second.first = line.nextSameKey;
+    last.nextSameKey = first.nextSameKey;
   }
+  // Marked, not erased, so that the indexes of the lines after it stay valid.
+  discard(first);
+  compactIfWasteful();
 }
 
 std::string IniDocument::text() const {
   std::string text;
+  text.reserve(loaded_.size() + added_.size() - wasted_);
   bool lineOpen = false;  // the last line of the file had no line break
   for (const Section& section : sections_) {
     for (const Line& line : section.lines) {
@@ -174,12 +225,17 @@ std::string IniDocument::text() const {
       if (lineOpen) {
         text += "\r\n";
       }
-      text += line.text;
+      text += lineText(line);
       text += textOf(line.end);
       lineOpen = line.end == LineEnd::None;
     }
   }
   return text;
+}
+
+std::string_view IniDocument::lineText(const Line& line) const {
+  const std::string& buffer = line.added ? added_ : loaded_;
+  return std::string_view(buffer).substr(line.offset, line.length);
 }
 
 void IniDocument::addLine(std::string_view text, LineEnd end) {
@@ -188,8 +244,9 @@ void IniDocument::addLine(std::string_view text, LineEnd end) {
     sections_.emplace_back();
   }
   Section& section = sections_.back();
-  section.lines.push_back({std::string(text), end});
-  indexKey(section, section.lines.size() - 1);
+  const auto offset = static_cast<std::uint32_t>(text.data() - loaded_.data());
+  section.lines.push_back({offset, static_cast<std::uint32_t>(text.size()), kNoLine, end});
+  indexKey(section, narrowed(section.lines.size() - 1));
 }
 
 std::optional<std::size_t> IniDocument::findSection(std::string_view name) const {
@@ -203,43 +260,172 @@ std::optional<std::size_t> IniDocument::findSection(std::string_view name) const
 IniDocument::Section& IniDocument::sectionForWriting(std::string_view name) {
   const auto [found, added] = sectionsByName_.try_emplace(indexName(name), sections_.size());
   if (added) {
-    sections_.emplace_back();
-    sections_.back().lines.push_back({sectionHeader(name)});
+    Section& section = sections_.emplace_back();
+    storeAdded(section.lines.emplace_back(), sectionHeader(name));
   }
   return sections_[found->second];
 }
 
-void IniDocument::appendLine(Section& section, std::string text) {
+// The slot that holds `key`, or the empty slot where probing for it ends.
+std::size_t IniDocument::slotOf(const Section& section, std::string_view key,
+                                std::uint32_t hash) const {
+  const auto mask = section.slots.size() - 1;
+  for (auto at = hash & mask;; at = (at + 1) & mask) {
+    const Slot& slot = section.slots[at];
+    if (slot.line == kNoLine ||
+        (slot.hash == hash && sameName(namePart(lineText(section.lines[slot.line])), key))) {
+      return at;
+    }
+  }
+}
+
+void IniDocument::appendLine(Section& section, std::string_view text) {
   const auto at = endOfContent(section);
-  section.lines.insert(section.lines.begin() + static_cast<std::ptrdiff_t>(at),
-                       Line{std::move(text)});
+  Line& line =
+      *section.lines.insert(section.lines.begin() + static_cast<std::ptrdiff_t>(at), Line{});
+  storeAdded(line, text);
   indexKey(section, at);
 }
 
+void IniDocument::indexKey(Section& section, std::uint32_t index) {
+  const auto key = keyOf(lineText(section.lines[index]));
+  if (!key) {
+    return;
+  }
+  growIndex(section);
+  const auto hash = hashOfName(*key);
+  Slot& slot = section.slots[slotOf(section, *key, hash)];
+  Line& line = section.lines[index];
+  if (slot.line == kNoLine) {
+    slot = {index, hash};
+    line.nextSameKey = index;
+    ++section.keyCount;
+    return;
+  }
+  Line& last = section.lines[slot.line];
+  line.nextSameKey = last.nextSameKey;
+  last.nextSameKey = index;
+  slot.line = index;
+}
+
+// Makes room for one more key.
+void IniDocument::growIndex(Section& section) {
+  if ((section.keyCount + 1) * 4 <= section.slots.size() * 3) {
+    return;
+  }
+  std::vector<Slot> slots(section.slots.size() * 2);
+  const auto mask = slots.size() - 1;
+  for (const Slot& slot : section.slots) {
+    if (slot.line != kNoLine) {
+      auto at = slot.hash & mask;
+      while (slots[at].line != kNoLine) {
+        at = (at + 1) & mask;
+      }
+      slots[at] = slot;
+    }
+  }
+  section.slots = std::move(slots);
+}
+
+// Moves later slots of the probe run back into the gap, so that no probe stops short of its key.
+void IniDocument::eraseSlot(Section& section, std::size_t at) {
+  auto& slots = section.slots;
+  const auto mask = slots.size() - 1;
+  slots[at] = {};
+  for (auto next = (at + 1) & mask; slots[next].line != kNoLine; next = (next + 1) & mask) {
+    const auto home = slots[next].hash & mask;
+    if (((next - home) & mask) >= ((next - at) & mask)) {
+      slots[at] = slots[next];
+      slots[next] = {};
+      at = next;
+    }
+  }
+  --section.keyCount;
+}
+
 // Only blank lines follow the insertion point, and no index refers to them.
-std::size_t IniDocument::endOfContent(Section& section) {
+std::uint32_t IniDocument::endOfContent(Section& section) const {
   auto& lines = section.lines;
   auto end = lines.size();
-  while (end > 0 && (lines[end - 1].removed || trimmed(lines[end - 1].text).empty())) {
+  while (end > 0 && (lines[end - 1].removed || trimmed(lineText(lines[end - 1])).empty())) {
     --end;
   }
   // Removed lines there would be walked over again by every later append.
   lines.erase(std::remove_if(lines.begin() + static_cast<std::ptrdiff_t>(end), lines.end(),
                              [](const Line& line) { return line.removed; }),
               lines.end());
-  return end;
+  return narrowed(end);
 }
 
-void IniDocument::indexKey(Section& section, std::size_t index) {
-  const auto key = keyOf(section.lines[index].text);
-  if (!key) {
+// Overwrites the old text when the new one fits, as a changed sync record mostly does.
+void IniDocument::replaceText(Line& line, std::string_view text) {
+  if (text.size() > line.length) {
+    wasted_ += line.length;
+    storeAdded(line, text);
     return;
   }
-  const auto [found, added] = section.keys.try_emplace(indexName(*key), KeyLines{index, index});
-  if (!added) {
-    section.lines[found->second.last].nextSameKey = index;
-    found->second.last = index;
+  std::string& buffer = line.added ? added_ : loaded_;
+  std::copy(text.begin(), text.end(), buffer.begin() + line.offset);
+  wasted_ += line.length - text.size();
+  line.length = static_cast<std::uint32_t>(text.size());
+}
+
+void IniDocument::storeAdded(Line& line, std::string_view text) {
+  line.offset = narrowed(added_.size());
+  line.length = narrowed(text.size());
+  line.added = true;
+  added_.append(text).append(textOf(line.end));
+}
+
+void IniDocument::discard(Line& line) {
+  line.removed = true;
+  wasted_ += line.length + textOf(line.end).size();
+}
+
+// Copies the text that lines still hold into one new text once most of the old is waste, so
+// that a document that lives through many runs does not grow with every change.
+void IniDocument::compactIfWasteful() {
+  const auto size = loaded_.size() + added_.size();
+  if (2 * wasted_ <= size) {
+    return;
   }
+  std::string text;
+  text.reserve(size - wasted_);
+  for (Section& section : sections_) {
+    dropRemovedLines(section);
+    for (Line& line : section.lines) {
+      const auto kept = lineText(line);
+      line.offset = narrowed(text.size());
+      line.added = false;
+      text.append(kept).append(textOf(line.end));
+    }
+  }
+  loaded_ = std::move(text);
+  added_ = std::string();
+  wasted_ = 0;
+}
+
+// Renumbers the lines in the key chains and the index as the removed lines go.
+void IniDocument::dropRemovedLines(Section& section) {
+  auto& lines = section.lines;
+  std::vector<std::uint32_t> numbers(lines.size(), kNoLine);
+  std::uint32_t kept = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (!lines[i].removed) {
+      numbers[i] = kept++;
+    }
+  }
+  for (Line& line : lines) {
+    if (!line.removed && line.nextSameKey != kNoLine) {
+      line.nextSameKey = numbers[line.nextSameKey];
+    }
+  }
+  for (Slot& slot : section.slots) {
+    if (slot.line != kNoLine) {
+      slot.line = numbers[slot.line];
+    }
+  }
+  std::erase_if(lines, [](const Line& line) { return line.removed; });
 }
 
 }  // namespace tandro

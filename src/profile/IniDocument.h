@@ -1,6 +1,8 @@
 // One INI file held in memory as its lines. A rewrite keeps every line that no change touched
 // byte for byte, and an index finds a key without walking the file, so that a section of a
-// hundred thousand sync records reads and grows in constant time per key.
+// hundred thousand sync records reads and grows in constant time per key. A record costs
+// little more than its own bytes: lines are spans of the file's text, and the index holds
+// line numbers, not copies of the keys.
 #pragma once
 
 #include <cstddef>
@@ -17,8 +19,9 @@ class IniDocument {
  public:
   // The document of an empty or missing file.
   IniDocument();
-  // Reads lines ending with LF, CR LF or a lone CR, as the platform does.
-  explicit IniDocument(std::string_view text);
+  // Reads lines ending with LF, CR LF or a lone CR, as the platform does. Throws
+  // std::length_error for a text of 4 GiB or more.
+  explicit IniDocument(std::string text);
 
   // The value of the first `key` in the first section named `sectionName`, both matched without
   // regard to ASCII letter case and to blanks around them; blanks around the value and one pair
@@ -27,7 +30,8 @@ class IniDocument {
 
   // Replaces the value of the key's line in place, or adds the key after the last non-blank
   // line of its section, or adds the section at the end. New lines end with CR LF; names are
-  // written without blanks around them, the value without blanks before it.
+  // written without blanks around them, the value without blanks before it. Throws
+  // std::length_error when the document would reach 4 GiB.
   void set(std::string_view sectionName, std::string_view key, std::string_view value);
   // Drops the line that value() reads the key from; a later duplicate then takes its place.
   void remove(std::string_view sectionName, std::string_view key);
@@ -35,39 +39,57 @@ class IniDocument {
   std::string text() const;
 
  private:
-  static constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);
+  static constexpr std::uint32_t kNoLine = UINT32_MAX;
+  static constexpr std::size_t kMinSlots = 8;
 
   enum class LineEnd : std::uint8_t { None, Lf, Cr, CrLf };
   static std::string_view textOf(LineEnd end);
 
   struct Line {
-    std::string text;
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+    // The next line of the section that holds the same key; the last one leads back to the
+    // first, so that the index reaches both ends of the chain in one step.
+    std::uint32_t nextSameKey = kNoLine;
     LineEnd end = LineEnd::CrLf;
+    bool added = false;  // the text is in added_, not in loaded_
     bool removed = false;
-    // The next line of the same section that holds the same key; duplicates are rare.
-    std::size_t nextSameKey = kNoLine;
   };
 
-  // The lines of one key in its section: the one reads see, and the last duplicate.
-  struct KeyLines {
-    std::size_t first;
-    std::size_t last;
+  // A key of an open-addressing index: its last line, and its hash so that a probe rarely
+  // reads a line.
+  struct Slot {
+    std::uint32_t line = kNoLine;
+    std::uint32_t hash = 0;
   };
 
   struct Section {
     std::vector<Line> lines;  // the header line first, except in the lines before any section
-    std::unordered_map<std::string, KeyLines> keys;  // by case-folded key
+    std::vector<Slot> slots = std::vector<Slot>(kMinSlots);  // a power of two, at most 3/4 used
+    std::size_t keyCount = 0;
   };
 
+  std::string_view lineText(const Line& line) const;
   void addLine(std::string_view text, LineEnd end);
   std::optional<std::size_t> findSection(std::string_view name) const;
   Section& sectionForWriting(std::string_view name);
-  void appendLine(Section& section, std::string text);
-  void indexKey(Section& section, std::size_t index);
-  static std::size_t endOfContent(Section& section);
+  std::size_t slotOf(const Section& section, std::string_view key, std::uint32_t hash) const;
+  void appendLine(Section& section, std::string_view text);
+  void indexKey(Section& section, std::uint32_t index);
+  static void growIndex(Section& section);
+  static void eraseSlot(Section& section, std::size_t at);
+  std::uint32_t endOfContent(Section& section) const;
+  void replaceText(Line& line, std::string_view text);
+  void storeAdded(Line& line, std::string_view text);
+  void discard(Line& line);
+  void compactIfWasteful();
+  static void dropRemovedLines(Section& section);
 
   std::vector<Section> sections_;  // the first one holds the lines before any section header
   std::unordered_map<std::string, std::size_t> sectionsByName_;  // by case-folded name
+  std::string loaded_;      // the text the document was read from
+  std::string added_;       // lines written since, each followed by its line end
+  std::size_t wasted_ = 0;  // bytes of both that no line holds any more
 };
 
 }  // namespace tandro
