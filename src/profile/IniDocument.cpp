@@ -59,30 +59,7 @@ std::optional<std::string_view> keyOf(std::string_view line) {
   return namePart(line);
 }
 
-char foldedChar(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Names match without regard to letter case and to blanks around them; these take names
-// already without blanks.
-bool sameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return foldedChar(x) == foldedChar(y);
-         });
-}
-
-std::uint32_t hashOfName(std::string_view name) {
-  std::uint32_t hash = 2166136261u;  // FNV-1a
-  for (const char c : name) {
-    hash = (hash ^ static_cast<unsigned char>(foldedChar(c))) * 16777619u;
-  }
-  // Mixed, so that the low bits that pick a slot depend on every character.
-  hash ^= hash >> 16;
-  hash *= 0x85ebca6bu;
-  hash ^= hash >> 13;
-  return hash;
-}
-
+// Names match without regard to letter case and to blanks around them.
 std::string indexName(std::string_view name) {
   return foldCase(trimmed(name));
 }
@@ -168,24 +145,22 @@ std::optional<std::string> IniDocument::value(std::string_view sectionName,
     return std::nullopt;
   }
   const Section& section = sections_[*index];
-  key = trimmed(key);
-  const Slot& slot = section.slots[slotOf(section, key, hashOfName(key))];
-  if (slot.line == kNoLine) {
+  const auto last = lastLineOf(section, key);
+  if (last == kNoLine) {
     return std::nullopt;
   }
-  const Line& first = section.lines[section.lines[slot.line].nextSameKey];
+  const Line& first = section.lines[section.lines[last].nextSameKey];
   return std::string(valueOf(lineText(first)));
 }
 
 void IniDocument::set(std::string_view sectionName, std::string_view key, std::string_view value) {
   Section& section = sectionForWriting(sectionName);
-  const auto name = trimmed(key);
-  const Slot& slot = section.slots[slotOf(section, name, hashOfName(name))];
-  if (slot.line == kNoLine) {
+  const auto last = lastLineOf(section, key);
+  if (last == kNoLine) {
     appendLine(section, keyLine(key, value));
     return;
   }
-  Line& first = section.lines[section.lines[slot.line].nextSameKey];
+  Line& first = section.lines[section.lines[last].nextSameKey];
   replaceText(first, keyLine(namePart(lineText(first)), value));
   compactIfWasteful();
 }
@@ -196,15 +171,14 @@ void IniDocument::remove(std::string_view sectionName, std::string_view key) {
     return;
   }
   Section& section = sections_[*index];
-  key = trimmed(key);
-  const auto at = slotOf(section, key, hashOfName(key));
-  if (section.slots[at].line == kNoLine) {
+  const auto slot = slotOf(section, trimmed(key));
+  if (section.keys.item(slot) == HashIndex::kNoItem) {
     return;
   }
-  Line& last = section.lines[section.slots[at].line];
+  Line& last = section.lines[section.keys.item(slot)];
   Line& first = section.lines[last.nextSameKey];
   if (&first == &last) {
-    eraseSlot(section, at);
+    section.keys.erase(slot);
   } else {
     last.nextSameKey = first.nextSameKey;
   }
@@ -267,16 +241,16 @@ IniDocument::Section& IniDocument::sectionForWriting(std::string_view name) {
 }
 
 // The slot that holds `key`, or the empty slot where probing for it ends.
-std::size_t IniDocument::slotOf(const Section& section, std::string_view key,
-                                std::uint32_t hash) const {
-  const auto mask = section.slots.size() - 1;
-  for (auto at = hash & mask;; at = (at + 1) & mask) {
-    const Slot& slot = section.slots[at];
-    if (slot.line == kNoLine ||
-        (slot.hash == hash && sameName(namePart(lineText(section.lines[slot.line])), key))) {
-      return at;
-    }
-  }
+// The index slot of `name` (without blanks around it), or the free slot where it would go.
+std::size_t IniDocument::slotOf(const Section& section, std::string_view name) const {
+  return section.keys.find(hashIgnoringCase(name), [&](std::uint32_t line) {
+    return equalIgnoringCase(namePart(lineText(section.lines[line])), name);
+  });
+}
+
+// The last line of the key's chain, none when the section has no such key.
+std::uint32_t IniDocument::lastLineOf(const Section& section, std::string_view key) const {
+  return section.keys.item(slotOf(section, trimmed(key)));
 }
 
 void IniDocument::appendLine(Section& section, std::string_view text) {
@@ -292,55 +266,17 @@ void IniDocument::indexKey(Section& section, std::uint32_t index) {
   if (!key) {
     return;
   }
-  growIndex(section);
-  const auto hash = hashOfName(*key);
-  Slot& slot = section.slots[slotOf(section, *key, hash)];
+  const auto slot = slotOf(section, *key);
   Line& line = section.lines[index];
-  if (slot.line == kNoLine) {
-    slot = {index, hash};
+  const auto last = section.keys.item(slot);
+  if (last == HashIndex::kNoItem) {
+    section.keys.insert(slot, index, hashIgnoringCase(*key));
     line.nextSameKey = index;
-    ++section.keyCount;
     return;
   }
-  Line& last = section.lines[slot.line];
-  line.nextSameKey = last.nextSameKey;
-  last.nextSameKey = index;
-  slot.line = index;
-}
-
-// Makes room for one more key.
-void IniDocument::growIndex(Section& section) {
-  if ((section.keyCount + 1) * 4 <= section.slots.size() * 3) {
-    return;
-  }
-  std::vector<Slot> slots(section.slots.size() * 2);
-  const auto mask = slots.size() - 1;
-  for (const Slot& slot : section.slots) {
-    if (slot.line != kNoLine) {
-      auto at = slot.hash & mask;
-      while (slots[at].line != kNoLine) {
-        at = (at + 1) & mask;
-      }
-      slots[at] = slot;
-    }
-  }
-  section.slots = std::move(slots);
-}
-
-// Moves later slots of the probe run back into the gap, so that no probe stops short of its key.
-void IniDocument::eraseSlot(Section& section, std::size_t at) {
-  auto& slots = section.slots;
-  const auto mask = slots.size() - 1;
-  slots[at] = {};
-  for (auto next = (at + 1) & mask; slots[next].line != kNoLine; next = (next + 1) & mask) {
-    const auto home = slots[next].hash & mask;
-    if (((next - home) & mask) >= ((next - at) & mask)) {
-      slots[at] = slots[next];
-      slots[next] = {};
-      at = next;
-    }
-  }
-  --section.keyCount;
+  line.nextSameKey = section.lines[last].nextSameKey;
+  section.lines[last].nextSameKey = index;
+  section.keys.replaceItem(slot, index);
 }
 
 // Only blank lines follow the insertion point, and no index refers to them.
@@ -420,11 +356,7 @@ void IniDocument::dropRemovedLines(Section& section) {
       line.nextSameKey = numbers[line.nextSameKey];
     }
   }
-  for (Slot& slot : section.slots) {
-    if (slot.line != kNoLine) {
-      slot.line = numbers[slot.line];
-    }
-  }
+  section.keys.renumber(numbers);
   std::erase_if(lines, [](const Line& line) { return line.removed; });
 }
 

@@ -13,6 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/HashIndex.h"
+
 namespace tandro {
 
 class IniDocument {
@@ -40,7 +42,6 @@ class IniDocument {
 
  private:
   static constexpr std::uint32_t kNoLine = UINT32_MAX;
-  static constexpr std::size_t kMinSlots = 8;
 
   enum class LineEnd : std::uint8_t { None, Lf, Cr, CrLf };
   static std::string_view textOf(LineEnd end);
@@ -56,28 +57,19 @@ class IniDocument {
     bool removed = false;
   };
 
-  // A key of an open-addressing index: its last line, and its hash so that a probe rarely
-  // reads a line.
-  struct Slot {
-    std::uint32_t line = kNoLine;
-    std::uint32_t hash = 0;
-  };
-
   struct Section {
     std::vector<Line> lines;  // the header line first, except in the lines before any section
-    std::vector<Slot> slots = std::vector<Slot>(kMinSlots);  // a power of two, at most 3/4 used
-    std::size_t keyCount = 0;
+    HashIndex keys;           // the last line of each key's chain
   };
 
   std::string_view lineText(const Line& line) const;
   void addLine(std::string_view text, LineEnd end);
   std::optional<std::size_t> findSection(std::string_view name) const;
   Section& sectionForWriting(std::string_view name);
-  std::size_t slotOf(const Section& section, std::string_view key, std::uint32_t hash) const;
+  std::size_t slotOf(const Section& section, std::string_view name) const;
+  std::uint32_t lastLineOf(const Section& section, std::string_view key) const;
   void appendLine(Section& section, std::string_view text);
   void indexKey(Section& section, std::uint32_t index);
-  static void growIndex(Section& section);
-  static void eraseSlot(Section& section, std::size_t at);
   std::uint32_t endOfContent(Section& section) const;
   void replaceText(Line& line, std::string_view text);
   void storeAdded(Line& line, std::string_view text);

@@ -3,26 +3,24 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
+
+#include "common/HashIndex.h"
 
 namespace tandro {
 
 class FileList {
  public:
-  FileList();
-
   // Adds `relativePath`; failure 457 when a path differing only in letter case is held.
   void add(std::string_view relativePath, std::int64_t modified = 0);
 
-  std::size_t size() const { return paths_->modified.size(); }
-  std::string_view path(std::size_t index) const { return paths_->at(index); }
+  std::size_t size() const { return paths_.modified.size(); }
+  std::string_view path(std::size_t index) const { return paths_.at(index); }
   // Seconds since 1970-01-01 UTC, as the listing saw the file.
-  std::int64_t modified(std::size_t index) const { return paths_->modified[index]; }
+  std::int64_t modified(std::size_t index) const { return paths_.modified[index]; }
   // Every path, in order (a copy: for callers that want them all at once).
   std::vector<std::string> paths() const;
 
@@ -33,32 +31,21 @@ class FileList {
   bool containsIgnoringCase(std::string_view relativePath) const;
 
  private:
-  static constexpr std::uint32_t kProbe = static_cast<std::uint32_t>(-1);
-
   // The paths end to end in one buffer: a tree of a million files costs its path lengths and
-  // a few words per file. Kept on the heap, so that the index, which points at it, survives
-  // a move of the list.
+  // a few words per file.
   struct Paths {
     std::string text;
     std::vector<std::uint32_t> ends;
     std::vector<std::int64_t> modified;
-    std::string_view probe;  // the path being looked up
     std::string_view at(std::uint32_t index) const;
   };
-  // Hash and compare positions by their paths, without regard to letter case.
-  struct FoldedHash {
-    const Paths* paths;
-    std::size_t operator()(std::uint32_t index) const;
-  };
-  struct FoldedEqual {
-    const Paths* paths;
-    bool operator()(std::uint32_t a, std::uint32_t b) const;
-  };
 
+  // The index slot of this path in any letter case, or the free slot where it would go.
+  std::size_t slotOf(std::string_view relativePath, std::uint32_t hash) const;
   std::optional<std::uint32_t> findIgnoringCase(std::string_view relativePath) const;
 
-  std::unique_ptr<Paths> paths_;
-  std::unordered_set<std::uint32_t, FoldedHash, FoldedEqual> index_;
+  Paths paths_;
+  HashIndex index_;
 };
 
 }  // namespace tandro

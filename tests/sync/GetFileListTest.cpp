@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "common/Paths.h"
+#include "common/Text.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
 
@@ -175,6 +176,26 @@ TEST(FileListTest, FindsExactPathsWithTheTimesTheListingSaw) {
   EXPECT_TRUE(moved.contains("Docs\\a.txt"));
   EXPECT_THROW(moved.add("B.TXT"), Failure);
   EXPECT_EQ(moved.size(), 2u);
+}
+
+TEST(FileListTest, EveryPathOfALargeListIsFoundAndItsTwinRefused) {
+  FileList list;
+  const auto pathOf = [](int n) {
+    return "Folder" + std::to_string(n / 20) + "\\File" + std::to_string(n);
+  };
+  constexpr int kPaths = 20000;
+  for (int n = 0; n < kPaths; ++n) {
+    list.add(pathOf(n), n);
+  }
+  for (int n = 0; n < kPaths; ++n) {
+    const auto found = list.find(pathOf(n));
+    ASSERT_TRUE(found.has_value()) << pathOf(n);
+    EXPECT_EQ(list.modified(*found), n);
+    EXPECT_TRUE(list.containsIgnoringCase(foldCase(pathOf(n))));
+  }
+  EXPECT_FALSE(list.containsIgnoringCase(pathOf(kPaths)));
+  EXPECT_THROW(list.add(foldCase(pathOf(kPaths / 2))), Failure);
+  EXPECT_EQ(list.size(), static_cast<std::size_t>(kPaths));
 }
 
 TEST_F(GetFileListTest, RecordsEachFileTime) {
