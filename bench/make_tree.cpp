@@ -41,9 +41,7 @@ struct SplitMix64 {
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
     return z ^ (z >> 31);
   }
-  std::uint64_t between(std::uint64_t lo, std::uint64_t hi) {
-    return lo + next() % (hi - lo + 1);
-  }
+  std::uint64_t between(std::uint64_t lo, std::uint64_t hi) { return lo + next() % (hi - lo + 1); }
 };
 
 SplitMix64 streamFor(std::uint64_t seed, std::uint64_t stream, std::uint64_t index) {
@@ -68,9 +66,11 @@ std::vector<unsigned char> makePool(std::uint64_t seed) {
 }
 
 std::uint64_t drawSize(SplitMix64& rng, bool small) {
-  if (small) return rng.between(0, kKiB);
+  if (small)
+    return rng.between(0, kKiB);
   // One file in 200 is large, so a tree has "a few" files up to 1 MiB.
-  if (rng.between(0, 199) == 0) return rng.between(16 * kKiB + 1, kMiB);
+  if (rng.between(0, 199) == 0)
+    return rng.between(16 * kKiB + 1, kMiB);
   return rng.between(kKiB, 16 * kKiB);
 }
 
@@ -79,7 +79,8 @@ std::uint64_t drawSize(SplitMix64& rng, bool small) {
 void writeFile(const std::string& path, std::uint64_t size, const std::vector<unsigned char>& pool,
                SplitMix64& rng, std::uint64_t tag1, std::uint64_t tag2, const std::int64_t* mtime) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) die("open " + path);
+  if (fd < 0)
+    die("open " + path);
   std::uint64_t header[2] = {tag1, tag2};
   std::size_t headerLen = std::min<std::uint64_t>(size, sizeof header);
   std::size_t offset = rng.between(0, kPoolSize - kMiB - 1);
@@ -88,19 +89,23 @@ void writeFile(const std::string& path, std::uint64_t size, const std::vector<un
   std::size_t done = 0;
   while (done < buf.size()) {
     ssize_t n = ::write(fd, buf.data() + done, buf.size() - done);
-    if (n < 0) die("write " + path);
+    if (n < 0)
+      die("write " + path);
     done += static_cast<std::size_t>(n);
   }
   if (mtime != nullptr) {
     timeval times[2] = {{static_cast<time_t>(*mtime), 0}, {static_cast<time_t>(*mtime), 0}};
-    if (::futimes(fd, times) != 0) die("futimes " + path);
+    if (::futimes(fd, times) != 0)
+      die("futimes " + path);
   }
-  if (::close(fd) != 0) die("close " + path);
+  if (::close(fd) != 0)
+    die("close " + path);
 }
 
 void setTime(const std::string& path, std::int64_t when) {
   timeval times[2] = {{static_cast<time_t>(when), 0}, {static_cast<time_t>(when), 0}};
-  if (::lutimes(path.c_str(), times) != 0) die("lutimes " + path);
+  if (::lutimes(path.c_str(), times) != 0)
+    die("lutimes " + path);
 }
 
 struct Options {
@@ -123,12 +128,18 @@ Options parseOptions(int argc, char** argv, int first) {
       }
       return argv[++i];
     };
-    if (a == "--seed") o.seed = std::strtoull(value(), nullptr, 10);
-    else if (a == "--small") o.small = true;
-    else if (a == "--mtime") o.mtime = std::strtoll(value(), nullptr, 10);
-    else if (a == "--modify") o.modifyPct = std::strtod(value(), nullptr);
-    else if (a == "--add") o.addPct = std::strtod(value(), nullptr);
-    else if (a == "--delete") o.deletePct = std::strtod(value(), nullptr);
+    if (a == "--seed")
+      o.seed = std::strtoull(value(), nullptr, 10);
+    else if (a == "--small")
+      o.small = true;
+    else if (a == "--mtime")
+      o.mtime = std::strtoll(value(), nullptr, 10);
+    else if (a == "--modify")
+      o.modifyPct = std::strtod(value(), nullptr);
+    else if (a == "--add")
+      o.addPct = std::strtod(value(), nullptr);
+    else if (a == "--delete")
+      o.deletePct = std::strtod(value(), nullptr);
     else {
       std::fprintf(stderr, "make_tree: unknown option %s\n", argv[i]);
       std::exit(2);
@@ -150,7 +161,8 @@ int create(const std::string& root, std::uint64_t files, const Options& o) {
       char name[16];
       std::snprintf(name, sizeof name, "/d%02u", static_cast<unsigned>((f - 1) % kFanOut));
       dir = folders[(f - 1) / kFanOut] + name;
-      if (::mkdir(dir.c_str(), 0755) != 0) die("mkdir " + dir);
+      if (::mkdir(dir.c_str(), 0755) != 0)
+        die("mkdir " + dir);
     }
     folders.push_back(dir);
     SplitMix64 count = streamFor(o.seed, 2, f);
@@ -165,7 +177,8 @@ int create(const std::string& root, std::uint64_t files, const Options& o) {
     }
   }
   // Children change their parent's mtime, so fix folder times deepest first.
-  for (auto it = folders.rbegin(); it != folders.rend(); ++it) setTime(*it, o.mtime);
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+    setTime(*it, o.mtime);
   std::printf("created %llu files in %zu folders, %llu bytes\n",
               static_cast<unsigned long long>(made), folders.size(),
               static_cast<unsigned long long>(bytes));
@@ -180,19 +193,23 @@ int change(const std::string& root, const Options& o) {
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
        ++it) {
     if (it->path().filename().string().starts_with(".")) {
-      if (it->is_directory()) it.disable_recursion_pending();
+      if (it->is_directory())
+        it.disable_recursion_pending();
       continue;
     }
-    if (it->is_regular_file()) files.push_back(fs::relative(it->path(), root).string());
+    if (it->is_regular_file())
+      files.push_back(fs::relative(it->path(), root).string());
   }
   std::sort(files.begin(), files.end());
   std::vector<std::string> folders;
-  for (const auto& f : files) folders.push_back(fs::path(f).parent_path().string());
+  for (const auto& f : files)
+    folders.push_back(fs::path(f).parent_path().string());
   std::sort(folders.begin(), folders.end());
   folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
 
   SplitMix64 rng = streamFor(o.seed, 4, 0);
-  for (std::size_t i = files.size(); i > 1; --i) std::swap(files[i - 1], files[rng.next() % i]);
+  for (std::size_t i = files.size(); i > 1; --i)
+    std::swap(files[i - 1], files[rng.next() % i]);
   auto share = [&](double pct) {
     return static_cast<std::size_t>(static_cast<double>(files.size()) * pct / 100.0 + 0.5);
   };
@@ -203,16 +220,19 @@ int change(const std::string& root, const Options& o) {
 
   for (std::size_t i = 0; i < nModify; ++i) {
     std::string path = root + "/" + files[i];
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) die("stat " + path);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+      die("stat " + path);
     std::string temp = path + ".make_tree.tmp";
     SplitMix64 frng = streamFor(o.seed, 5, i);
     writeFile(temp, static_cast<std::uint64_t>(st.st_size), pool, frng, ~o.seed, i, nullptr);
-    if (::rename(temp.c_str(), path.c_str()) != 0) die("rename " + temp);
+    if (::rename(temp.c_str(), path.c_str()) != 0)
+      die("rename " + temp);
   }
   for (std::size_t i = nModify; i < nModify + nDelete; ++i) {
     std::string path = root + "/" + files[i];
-    if (::unlink(path.c_str()) != 0) die("unlink " + path);
+    if (::unlink(path.c_str()) != 0)
+      die("unlink " + path);
   }
   // Sizes of new files follow the tree's own mix: each copies the size of a random file.
   std::size_t added = 0;
@@ -220,13 +240,14 @@ int change(const std::string& root, const Options& o) {
     SplitMix64 frng = streamFor(o.seed, 6, k);
     std::string dir = folders[frng.next() % folders.size()];
     std::string sample = root + "/" + files[frng.next() % files.size()];
-    struct stat st{};
+    struct stat st {};
     std::uint64_t size = ::stat(sample.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size)
                                                           : drawSize(frng, false);
     char name[48];
     std::snprintf(name, sizeof name, "n%llu_%07zu.dat", static_cast<unsigned long long>(o.seed), k);
     std::string path = root + "/" + (dir.empty() ? std::string() : dir + "/") + name;
-    if (::access(path.c_str(), F_OK) == 0) continue;
+    if (::access(path.c_str(), F_OK) == 0)
+      continue;
     writeFile(path, size, pool, frng, o.seed, k, nullptr);
     ++added;
   }
