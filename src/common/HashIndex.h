@@ -32,7 +32,6 @@ class HashIndex {
   void erase(std::size_t slot);
   // After the caller dropped items: item n becomes `numbers[n]` (every kept item has one).
   void renumber(const std::vector<std::uint32_t>& numbers);
-  std::size_t size() const { return count_; }
 
  private:
   struct Slot {

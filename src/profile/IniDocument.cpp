@@ -172,7 +172,7 @@ void IniDocument::remove(std::string_view sectionName, std::string_view key) {
   }
   Section& section = sections_[*index];
   const auto slot = slotOf(section, trimmed(key));
-  if (section.keys.item(slot) == HashIndex::kNoItem) {
+  if (section.keys.item(slot) == kNoLine) {
     return;
   }
   Line& last = section.lines[section.keys.item(slot)];
@@ -240,7 +240,6 @@ IniDocument::Section& IniDocument::sectionForWriting(std::string_view name) {
   return sections_[found->second];
 }
 
-// The slot that holds `key`, or the empty slot where probing for it ends.
 // The index slot of `name` (without blanks around it), or the free slot where it would go.
 std::size_t IniDocument::slotOf(const Section& section, std::string_view name) const {
   return section.keys.find(hashIgnoringCase(name), [&](std::uint32_t line) {
@@ -269,7 +268,7 @@ void IniDocument::indexKey(Section& section, std::uint32_t index) {
   const auto slot = slotOf(section, *key);
   Line& line = section.lines[index];
   const auto last = section.keys.item(slot);
-  if (last == HashIndex::kNoItem) {
+  if (last == kNoLine) {
     section.keys.insert(slot, index, hashIgnoringCase(*key));
     line.nextSameKey = index;
     return;

@@ -41,7 +41,7 @@ class IniDocument {
   std::string text() const;
 
  private:
-  static constexpr std::uint32_t kNoLine = UINT32_MAX;
+  static constexpr std::uint32_t kNoLine = HashIndex::kNoItem;
 
   enum class LineEnd : std::uint8_t { None, Lf, Cr, CrLf };
   static std::string_view textOf(LineEnd end);

@@ -5,9 +5,9 @@
 
 namespace tandro {
 
-std::string_view FileList::Paths::at(std::uint32_t index) const {
-  const std::size_t begin = index == 0 ? 0 : ends[index - 1];
-  return std::string_view(text).substr(begin, ends[index] - begin);
+std::string_view FileList::path(std::size_t index) const {
+  const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
+  return std::string_view(text_).substr(begin, ends_[index] - begin);
 }
 
 std::vector<std::string> FileList::paths() const {
@@ -25,15 +25,15 @@ void FileList::add(std::string_view relativePath, std::int64_t modified) {
   if (index_.item(slot) != HashIndex::kNoItem) {
     throw Failure::ofNumber(failure_number::kDuplicateKey, std::string(relativePath));
   }
-  paths_.text.append(relativePath);
-  paths_.ends.push_back(static_cast<std::uint32_t>(paths_.text.size()));
-  paths_.modified.push_back(modified);
-  index_.insert(slot, static_cast<std::uint32_t>(paths_.ends.size() - 1), hash);
+  text_.append(relativePath);
+  ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+  modified_.push_back(modified);
+  index_.insert(slot, static_cast<std::uint32_t>(ends_.size() - 1), hash);
 }
 
 std::size_t FileList::slotOf(std::string_view relativePath, std::uint32_t hash) const {
   return index_.find(
-      hash, [&](std::uint32_t index) { return equalIgnoringCase(paths_.at(index), relativePath); });
+      hash, [&](std::uint32_t index) { return equalIgnoringCase(path(index), relativePath); });
 }
 
 std::optional<std::uint32_t> FileList::findIgnoringCase(std::string_view relativePath) const {

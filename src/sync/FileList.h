@@ -17,10 +17,10 @@ class FileList {
   // Adds `relativePath`; failure 457 when a path differing only in letter case is held.
   void add(std::string_view relativePath, std::int64_t modified = 0);
 
-  std::size_t size() const { return paths_.modified.size(); }
-  std::string_view path(std::size_t index) const { return paths_.at(index); }
+  std::size_t size() const { return modified_.size(); }
+  std::string_view path(std::size_t index) const;
   // Seconds since 1970-01-01 UTC, as the listing saw the file.
-  std::int64_t modified(std::size_t index) const { return paths_.modified[index]; }
+  std::int64_t modified(std::size_t index) const { return modified_[index]; }
   // Every path, in order (a copy: for callers that want them all at once).
   std::vector<std::string> paths() const;
 
@@ -31,20 +31,15 @@ class FileList {
   bool containsIgnoringCase(std::string_view relativePath) const;
 
  private:
-  // The paths end to end in one buffer: a tree of a million files costs its path lengths and
-  // a few words per file.
-  struct Paths {
-    std::string text;
-    std::vector<std::uint32_t> ends;
-    std::vector<std::int64_t> modified;
-    std::string_view at(std::uint32_t index) const;
-  };
-
   // The index slot of this path in any letter case, or the free slot where it would go.
   std::size_t slotOf(std::string_view relativePath, std::uint32_t hash) const;
   std::optional<std::uint32_t> findIgnoringCase(std::string_view relativePath) const;
 
-  Paths paths_;
+  // The paths end to end in one text: a tree of a million files costs its path lengths and
+  // a few words per file.
+  std::string text_;
+  std::vector<std::uint32_t> ends_;
+  std::vector<std::int64_t> modified_;
   HashIndex index_;
 };
 
