@@ -38,6 +38,8 @@ ButtonSet buttonSet(MessageBoxes::Buttons buttons) {
       return {QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok, QMessageBox::Cancel};
     case MessageBoxes::Buttons::YesNo:
       return {QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No};
+    case MessageBoxes::Buttons::YesNoDefaultNo:
+      return {QMessageBox::Yes | QMessageBox::No, QMessageBox::No, QMessageBox::No};
     case MessageBoxes::Buttons::YesNoCancel:
       return {QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
               QMessageBox::Cancel};

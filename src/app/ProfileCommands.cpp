@@ -113,7 +113,7 @@ void ProfileCommands::writeFolderKeys(const std::string& localRoot,
     for (std::size_t i = 0; i < removable.size(); ++i) {
       heartbeat.beat();
       const std::string file(removable.path(i));
-      if (!local.contains(file) && !fileSystem.normalFileTime(fullPath(localRoot, file))) {
+      if (!local.contains(file) && !fileSystem.normalFile(fullPath(localRoot, file))) {
         exclude(file);
       }
     }

@@ -60,6 +60,12 @@ Answer WindowHost::confirm(const std::string& text) {
   }
 }
 
+bool WindowHost::confirmWarning(const std::string& text) {
+  window_.flushLog();
+  return messageBoxes_.show(&window_, fromUtf8(text), MessageBoxes::Buttons::YesNoDefaultNo,
+                            MessageBoxes::Icon::Exclamation) == MessageBoxes::Result::Yes;
+}
+
 bool WindowHost::previewEnabled() {
   return window_.controls().chkNoCopy->checkState() != Qt::Unchecked;
 }

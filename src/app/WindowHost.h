@@ -17,6 +17,7 @@ class WindowHost : public SyncHost {
   void prependToLog(const std::string& text) override;
   void clearLog() override;
   Answer confirm(const std::string& text) override;
+  bool confirmWarning(const std::string& text) override;
   bool previewEnabled() override;
   void showMessage(const std::string& text, MessageIcon icon) override;
   EventLog& eventLog() override { return eventLog_; }

@@ -1,5 +1,6 @@
 #include "cli/TerminalHost.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "cli/Process.h"
@@ -54,33 +55,45 @@ void TerminalHost::clearLog() {
   pieces_.clear();
 }
 
-Answer TerminalHost::confirm(const std::string& text) {
+std::optional<std::string> TerminalHost::ask(const std::string& text, const char* choices,
+                                             std::initializer_list<const char*> answers) {
   clearProgressLine();
   std::cout.flush();
   for (;;) {
-    std::cerr << withTerminalLineBreaks(text) << " [y/n/c]: " << std::flush;
+    std::cerr << withTerminalLineBreaks(text) << " [" << choices << "]: " << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) {
       std::cerr << '\n';
-      return Answer::Cancel;
+      return std::nullopt;
     }
     answer = lowered(answer);
-    if (answer == "y" || answer == "yes") {
-      return Answer::Yes;
-    }
-    if (answer == "n" || answer == "no") {
-      return Answer::No;
-    }
-    if (answer == "c" || answer == "cancel") {
-      return Answer::Cancel;
+    for (const char* accepted : answers) {
+      if (answer == accepted) {
+        return answer;
+      }
     }
   }
+}
+
+Answer TerminalHost::confirm(const std::string& text) {
+  const auto answer = ask(text, "y/n/c", {"y", "yes", "n", "no", "c", "cancel"});
+  if (!answer || answer->front() == 'c') {
+    return Answer::Cancel;
+  }
+  return answer->front() == 'y' ? Answer::Yes : Answer::No;
+}
+
+bool TerminalHost::confirmWarning(const std::string& text) {
+  const auto answer = ask(text, "y/n", {"y", "yes", "n", "no"});
+  return answer && answer->front() == 'y';
 }
 
 void TerminalHost::showMessage(const std::string& text, MessageIcon) {
   clearProgressLine();
   std::cout.flush();
-  std::cerr << withTerminalLineBreaks(text) << std::endl;
+  std::string line = withTerminalLineBreaks(text);
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  std::cerr << line << std::endl;
 }
 
 void TerminalHost::progress(std::size_t done, std::size_t total) {

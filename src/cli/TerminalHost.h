@@ -1,9 +1,12 @@
 // The terminal as host of a run: log lines on stdout as they come, questions and messages
-// on stderr, answers from stdin, and progress on one updating line when stderr is a terminal.
+// on stderr (a message on one line), answers from stdin, and progress on one updating line
+// when stderr is a terminal.
 #pragma once
 
 #include <chrono>
 #include <cstdio>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,8 @@ class TerminalHost : public SyncHost {
   void prependToLog(const std::string& text) override;
   void clearLog() override;
   Answer confirm(const std::string& text) override;
+  // y or n; the end of the input is n.
+  bool confirmWarning(const std::string& text) override;
   bool previewEnabled() override { return preview_; }
   void showMessage(const std::string& text, MessageIcon icon) override;
   EventLog& eventLog() override { return eventLog_; }
@@ -29,6 +34,9 @@ class TerminalHost : public SyncHost {
 
  private:
   void clearProgressLine();
+  // Asks until one of `answers` (lower case) is typed; nothing at the end of the input.
+  std::optional<std::string> ask(const std::string& text, const char* choices,
+                                 std::initializer_list<const char*> answers);
   std::string topLine() const;
 
   bool preview_;

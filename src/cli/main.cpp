@@ -97,6 +97,8 @@ int exitStatusOf(SyncOutcome outcome) {
       return kCancelled;
     case SyncOutcome::Failed:
       return kFailed;
+    case SyncOutcome::Refused:
+      return kRefused;
   }
   return kFailed;
 }

@@ -17,11 +17,17 @@ namespace tandro {
 // a system file. Links, devices, pipes and hidden files are "Other".
 enum class EntryKind { NormalFile, Folder, Other };
 
+// What the run compares of one version of a normal file.
+struct FileFacts {
+  std::int64_t modified = 0;  // last-write time, whole seconds since 1970-01-01 UTC
+  std::int64_t size = 0;
+  friend bool operator==(const FileFacts&, const FileFacts&) = default;
+};
+
 struct FolderEntry {
   std::string name;
   EntryKind kind;
-  // Last-write time of a normal file, in whole seconds since 1970-01-01 UTC.
-  std::int64_t modified = 0;
+  FileFacts facts;  // of a normal file only
 };
 
 // What identifies one version of a file, to the nanosecond.
@@ -39,12 +45,9 @@ class FileSystem {
 
   // Sub-folders (links never count as folders) and files of one folder, in platform order.
   virtual std::vector<FolderEntry> listFolder(const std::string& path) = 0;
-  // The existence test and time query in one: the last-write time (whole seconds since
-  // 1970-01-01 UTC) when a normal file is at `path`, nothing when nothing or something else
-  // is there.
-  virtual std::optional<std::int64_t> normalFileTime(const std::string& path) = 0;
-  // Last-write time in whole seconds since 1970-01-01 UTC; 53 when the file is missing.
-  virtual std::int64_t modificationTime(const std::string& path) = 0;
+  // The existence test and the query of time and size in one: the facts of the normal file
+  // at `path`, nothing when nothing or something else is there.
+  virtual std::optional<FileFacts> normalFile(const std::string& path) = 0;
   // Creates `to`, which must not exist, with the content and last-write time of `from`.
   virtual void copyFile(const std::string& from, const std::string& to) = 0;
   // Renames `from` to `to`, replacing a file at `to` in one step.
@@ -63,6 +66,9 @@ class FileSystem {
   virtual std::optional<std::string> readFile(const std::string& path) = 0;
   // Creates or truncates `path`, writes `data` and waits until it is on the disk.
   virtual void writeFile(const std::string& path, const std::string& data) = 0;
+  // Makes the file at `path` hidden where hiding is an attribute; a name that begins with
+  // "." is hidden already where it is not.
+  virtual void hideFile(const std::string& path) = 0;
 };
 
 // Removes a temporary file where it can. A temporary file that stays (hidden) matters less

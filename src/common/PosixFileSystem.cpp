@@ -51,28 +51,32 @@ EntryKind kindOf(const std::string& name, mode_t mode) {
   return S_ISREG(mode) && !isHiddenName(name) ? EntryKind::NormalFile : EntryKind::Other;
 }
 
+FileFacts factsOf(const struct stat& status) {
+  return {status.st_mtim.tv_sec, status.st_size};
+}
+
 // The entry as the listing reports it. The folder entry itself tells folders and things
 // that are no normal file apart, so only normal files (for their time) and entries of file
 // systems that tell nothing cost a stat.
 std::optional<FolderEntry> entryOf(int folderFd, const dirent& entry) {
   switch (entry.d_type) {
     case DT_DIR:
-      return FolderEntry{entry.d_name, EntryKind::Folder};
+      return FolderEntry{entry.d_name, EntryKind::Folder, {}};
     case DT_REG:
       if (isHiddenName(entry.d_name)) {
-        return FolderEntry{entry.d_name, EntryKind::Other};
+        return FolderEntry{entry.d_name, EntryKind::Other, {}};
       }
       break;
     case DT_UNKNOWN:
       break;
     default:
-      return FolderEntry{entry.d_name, EntryKind::Other};
+      return FolderEntry{entry.d_name, EntryKind::Other, {}};
   }
   struct stat status {};
   if (::fstatat(folderFd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
     return std::nullopt;  // gone since the folder was read: it was never there for this listing
   }
-  return FolderEntry{entry.d_name, kindOf(entry.d_name, status.st_mode), status.st_mtim.tv_sec};
+  return FolderEntry{entry.d_name, kindOf(entry.d_name, status.st_mode), factsOf(status)};
 }
 
 void writeAll(int fd, const char* data, std::size_t size, const std::string& path) {
@@ -161,7 +165,7 @@ std::vector<FolderEntry> PosixFileSystem::listFolder(const std::string& path) {
   return entries;
 }
 
-std::optional<std::int64_t> PosixFileSystem::normalFileTime(const std::string& path) {
+std::optional<FileFacts> PosixFileSystem::normalFile(const std::string& path) {
   struct stat status {};
   if (::lstat(path.c_str(), &status) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) {
@@ -173,15 +177,7 @@ std::optional<std::int64_t> PosixFileSystem::normalFileTime(const std::string& p
   if (kindOf(path.substr(slash + 1), status.st_mode) != EntryKind::NormalFile) {
     return std::nullopt;
   }
-  return status.st_mtim.tv_sec;
-}
-
-std::int64_t PosixFileSystem::modificationTime(const std::string& path) {
-  struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0) {
-    fail(path, PathRole::File);
-  }
-  return status.st_mtim.tv_sec;
+  return factsOf(status);
 }
 
 void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
@@ -292,6 +288,8 @@ void PosixFileSystem::writeFile(const std::string& path, const std::string& data
     fail(path, PathRole::File);
   }
 }
+
+void PosixFileSystem::hideFile(const std::string&) {}
 
 std::unique_ptr<FileSystem> createPlatformFileSystem() {
   return std::make_unique<PosixFileSystem>();

@@ -9,8 +9,7 @@ namespace tandro {
 class PosixFileSystem : public FileSystem {
  public:
   std::vector<FolderEntry> listFolder(const std::string& path) override;
-  std::optional<std::int64_t> normalFileTime(const std::string& path) override;
-  std::int64_t modificationTime(const std::string& path) override;
+  std::optional<FileFacts> normalFile(const std::string& path) override;
   void copyFile(const std::string& from, const std::string& to) override;
   void renameFile(const std::string& from, const std::string& to) override;
   void removeFile(const std::string& path) override;
@@ -19,6 +18,8 @@ class PosixFileSystem : public FileSystem {
   std::optional<FileStamp> stamp(const std::string& path) override;
   std::optional<std::string> readFile(const std::string& path) override;
   void writeFile(const std::string& path, const std::string& data) override;
+  // Hidden means a name that begins with ".": nothing to do.
+  void hideFile(const std::string& path) override;
 };
 
 }  // namespace tandro

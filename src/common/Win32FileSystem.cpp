@@ -80,6 +80,16 @@ std::int64_t unixSecondsOf(const FILETIME& time) {
   return ticks / kTicksPerSecond - (ticks % kTicksPerSecond < 0 ? 1 : 0);
 }
 
+std::int64_t sizeOf(DWORD high, DWORD low) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+}
+
+// Time and size as both the listing and the attribute query report them.
+template <typename Data>
+FileFacts factsOf(const Data& data) {
+  return {unixSecondsOf(data.ftLastWriteTime), sizeOf(data.nFileSizeHigh, data.nFileSizeLow)};
+}
+
 constexpr DWORD kLinkOrDevice = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
 
 // The attributes and times of whatever is at `path`, links not followed; nothing when
@@ -170,8 +180,7 @@ std::vector<FolderEntry> Win32FileSystem::listFolder(const std::string& path) {
   do {
     const std::wstring_view name = found.cFileName;
     if (name != L"." && name != L"..") {
-      entries.push_back({narrowed(name), kindOfAttributes(found.dwFileAttributes),
-                         unixSecondsOf(found.ftLastWriteTime)});
+      entries.push_back({narrowed(name), kindOfAttributes(found.dwFileAttributes), factsOf(found)});
     }
   } while (::FindNextFileW(search, &found) != 0);
   const DWORD error = ::GetLastError();
@@ -182,20 +191,12 @@ std::vector<FolderEntry> Win32FileSystem::listFolder(const std::string& path) {
   return entries;
 }
 
-std::optional<std::int64_t> Win32FileSystem::normalFileTime(const std::string& path) {
+std::optional<FileFacts> Win32FileSystem::normalFile(const std::string& path) {
   const auto attributes = attributesOf(path);
   if (!attributes || kindOfAttributes(attributes->dwFileAttributes) != EntryKind::NormalFile) {
     return std::nullopt;
   }
-  return unixSecondsOf(attributes->ftLastWriteTime);
-}
-
-std::int64_t Win32FileSystem::modificationTime(const std::string& path) {
-  const auto attributes = attributesOf(path);
-  if (!attributes) {
-    fail(path, PathRole::File, ERROR_FILE_NOT_FOUND);
-  }
-  return unixSecondsOf(attributes->ftLastWriteTime);
+  return factsOf(*attributes);
 }
 
 void Win32FileSystem::copyFile(const std::string& from, const std::string& to) {
@@ -268,9 +269,8 @@ std::optional<FileStamp> Win32FileSystem::stamp(const std::string& path) {
   if (::GetFileInformationByHandle(file->get(), &info) == 0) {
     fail(path, PathRole::File);
   }
-  const auto size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   const auto index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return FileStamp{static_cast<std::int64_t>(size),
+  return FileStamp{sizeOf(info.nFileSizeHigh, info.nFileSizeLow),
                    (ticksOf(info.ftLastWriteTime) - kUnixEpochTicks) * 100,
                    info.dwVolumeSerialNumber, index};
 }
@@ -293,6 +293,15 @@ void Win32FileSystem::writeFile(const std::string& path, const std::string& data
   }
   writeAll(file.get(), data.data(), data.size(), path);
   if (::SetEndOfFile(file.get()) == 0 || ::FlushFileBuffers(file.get()) == 0 || !file.close()) {
+    fail(path, PathRole::File);
+  }
+}
+
+void Win32FileSystem::hideFile(const std::string& path) {
+  const auto wide = widened(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      ::SetFileAttributesW(wide.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN) == 0) {
     fail(path, PathRole::File);
   }
 }

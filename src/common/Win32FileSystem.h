@@ -13,8 +13,7 @@ EntryKind kindOfAttributes(std::uint32_t attributes);
 class Win32FileSystem : public FileSystem {
  public:
   std::vector<FolderEntry> listFolder(const std::string& path) override;
-  std::optional<std::int64_t> normalFileTime(const std::string& path) override;
-  std::int64_t modificationTime(const std::string& path) override;
+  std::optional<FileFacts> normalFile(const std::string& path) override;
   // The copy is hidden until its content and time are complete.
   void copyFile(const std::string& from, const std::string& to) override;
   void renameFile(const std::string& from, const std::string& to) override;
@@ -24,6 +23,7 @@ class Win32FileSystem : public FileSystem {
   std::optional<FileStamp> stamp(const std::string& path) override;
   std::optional<std::string> readFile(const std::string& path) override;
   void writeFile(const std::string& path, const std::string& data) override;
+  void hideFile(const std::string& path) override;
 };
 
 }  // namespace tandro

@@ -14,6 +14,8 @@ namespace tandro {
 
 class IniDocument;
 
+// The section of the profile's roots and identifier.
+inline constexpr const char* kPathSection = "Path";
 // The section of the sync records and folder entries, named after the product.
 inline constexpr const char* kRecordSection = "Tandro";
 // Values of this many characters or more are refused.

@@ -19,7 +19,7 @@ std::vector<std::string> FileList::paths() const {
   return all;
 }
 
-void FileList::add(std::string_view relativePath, std::int64_t modified) {
+void FileList::add(std::string_view relativePath, std::int64_t modified, std::int64_t size) {
   const auto hash = hashIgnoringCase(relativePath);
   const auto slot = slotOf(relativePath, hash);
   if (index_.item(slot) != HashIndex::kNoItem) {
@@ -27,7 +27,7 @@ void FileList::add(std::string_view relativePath, std::int64_t modified) {
   }
   text_.append(relativePath);
   ends_.push_back(static_cast<std::uint32_t>(text_.size()));
-  modified_.push_back(modified);
+  facts_.push_back({modified, size});
   index_.insert(slot, static_cast<std::uint32_t>(ends_.size() - 1), hash);
 }
 

@@ -1,5 +1,5 @@
 // The listing of one tree: relative file paths in the order they were found, each held once
-// whatever its letter case, with the modification time the listing saw.
+// whatever its letter case, with the modification time and size the listing saw.
 #pragma once
 
 #include <cstdint>
@@ -8,38 +8,41 @@
 #include <string_view>
 #include <vector>
 
+#include "common/FileSystem.h"
 #include "common/HashIndex.h"
 
 namespace tandro {
 
 class FileList {
  public:
-  // Adds `relativePath`; failure 457 when a path differing only in letter case is held.
-  void add(std::string_view relativePath, std::int64_t modified = 0);
+  // Adds `relativePath` with the time (seconds since 1970-01-01 UTC) and size the listing
+  // saw; failure 457 when a path differing only in letter case is held.
+  void add(std::string_view relativePath, std::int64_t modified = 0, std::int64_t size = 0);
 
-  std::size_t size() const { return modified_.size(); }
+  std::size_t size() const { return facts_.size(); }
   std::string_view path(std::size_t index) const;
-  // Seconds since 1970-01-01 UTC, as the listing saw the file.
-  std::int64_t modified(std::size_t index) const { return modified_[index]; }
+  const FileFacts& facts(std::size_t index) const { return facts_[index]; }
+  std::int64_t modified(std::size_t index) const { return facts_[index].modified; }
   // Every path, in order (a copy: for callers that want them all at once).
   std::vector<std::string> paths() const;
 
   // The position of exactly this path, letter case included.
   std::optional<std::size_t> find(std::string_view relativePath) const;
   bool contains(std::string_view relativePath) const { return find(relativePath).has_value(); }
+  // The position of this path in any letter case.
+  std::optional<std::uint32_t> findIgnoringCase(std::string_view relativePath) const;
   // True when this path or one differing only in letter case is held: the same profile key.
   bool containsIgnoringCase(std::string_view relativePath) const;
 
  private:
   // The index slot of this path in any letter case, or the free slot where it would go.
   std::size_t slotOf(std::string_view relativePath, std::uint32_t hash) const;
-  std::optional<std::uint32_t> findIgnoringCase(std::string_view relativePath) const;
 
   // The paths end to end in one text: a tree of a million files costs its path lengths and
   // a few words per file.
   std::string text_;
   std::vector<std::uint32_t> ends_;
-  std::vector<std::int64_t> modified_;
+  std::vector<FileFacts> facts_;
   HashIndex index_;
 };
 

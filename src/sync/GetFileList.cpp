@@ -80,7 +80,7 @@ void GetFileList(FileList& list, const std::string& root, const std::string& rel
     for (const auto& entry : entries) {
       if (entry.kind == EntryKind::NormalFile && isRepresentable(relativeFolder, entry) &&
           !isBookkeepingFile(entry.name)) {
-        list.add(relativeFolder + entry.name, entry.modified);
+        list.add(relativeFolder + entry.name, entry.facts.modified, entry.facts.size);
       } else if (entry.kind == EntryKind::Other && isCryptTemporary(entry.name)) {
         removeTemporaryQuietly(fileSystem, fullPath(root, relativeFolder + entry.name));
       }

@@ -1,5 +1,6 @@
 #include "sync/SyncFolders.h"
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <functional>
@@ -12,6 +13,9 @@
 #include "common/Paths.h"
 #include "common/ReportError.h"
 #include "sync/GetFileList.h"
+#include "sync/RootMarker.h"
+#include "sync/RunGuards.h"
+#include "sync/SyncPlan.h"
 #include "sync/SyncTexts.h"
 #include "sync/Transfer.h"
 
@@ -21,28 +25,12 @@ namespace {
 
 namespace text = sync_text;
 
-// The record value "1" (day serial 1) excludes one file.
-constexpr LocalSeconds kExcludedRecord = kSecondsPerDay;
-// A time is newer than the record only beyond this tolerance.
-constexpr LocalSeconds kToleranceSeconds = 2;
-
-enum class Case {
-  Nothing,  // unchanged or excluded
-  ChangedLocally,
-  ChangedOnRemovable,
-  NewLocally,
-  NewOnRemovable,
-  DeletedOnRemovable,
-  DeletedLocally,
-  ChangedOnBoth,
-  NewOnBoth,
-};
-
-// A file's case, with the times its question shows.
-struct Evaluation {
-  Case fileCase = Case::Nothing;
-  LocalSeconds localTime = 0;
-  LocalSeconds removableTime = 0;
+// A file as the run acts on it: its case and the facts of both sides that gave it.
+struct Situation {
+  FileCase fileCase;
+  LocalSeconds record;
+  std::optional<FileFacts> local;
+  std::optional<FileFacts> removable;
 };
 
 // Keeps the run's profile name for as long as it lives.
@@ -74,19 +62,15 @@ class Run {
     const ProfileNameHold hold(c_.profile);
     try {
       c_.host.clearLog();
+      checkRootIdentity();
       const auto [localList, removableList] = listTrees();
-      total_ = localList.size() + removableList.size();
-      for (std::size_t i = 0; i < localList.size(); ++i) {
-        const std::string path(localList.path(i));
-        carryOut(path, classifyLocal(path, localList.modified(i), removableList));
-        reportProgress();
+      const Plan plan = planRun(localList, removableList);
+      askBeforeMassDeletion(plan.totals);
+      c_.host.planned(plan.totals.transfers, plan.totals.bytes);
+      act(plan, localList, removableList);
+      if (!c_.host.previewEnabled()) {
+        reportingFailures([&] { recordRootIdentity(); });
       }
-      for (std::size_t i = 0; i < removableList.size(); ++i) {
-        const std::string path(removableList.path(i));
-        carryOut(path, classifyRemovableOnly(path, localList));
-        reportProgress();
-      }
-      // No directory search stays open here: every listing closed its own handle.
       attempt([&] { c_.profile.flush(); });
       c_.host.prependToLog(text::completionLine(formatDateTime(now())));
       return SyncOutcome::Completed;
@@ -96,6 +80,42 @@ class Run {
   }
 
  private:
+  // A profile that has synchronised before knows its drive: a missing root is not made
+  // anew, and a removable root without the profile's identifier is put to the user. Taken
+  // for new, it is synchronised as a root the run has just made.
+  void checkRootIdentity() {
+    reportingFailures([&] { profileId_ = c_.profile.ReadIni(kPathSection, kProfileIdKey, ""); });
+    if (profileId_.empty()) {
+      return;
+    }
+    for (const std::string* root : {&c_.localRoot, &c_.removableRoot}) {
+      bool exists = false;
+      reportingFailures([&] { exists = c_.fileSystem.stamp(*root).has_value(); });
+      if (!exists) {
+        c_.host.showMessage(text::missingRootMessage(*root), MessageIcon::Exclamation);
+        throw RunEnded{SyncOutcome::Refused};
+      }
+    }
+    std::vector<std::string> ids;
+    reportingFailures([&] { ids = readMarker(c_.fileSystem, c_.removableRoot); });
+    if (std::find(ids.begin(), ids.end(), profileId_) != ids.end()) {
+      return;
+    }
+    if (!c_.host.confirmWarning(text::otherDriveQuestion(c_.removableRoot))) {
+      throw RunEnded{SyncOutcome::Cancelled};
+    }
+    recordsIgnored_ = true;
+  }
+
+  // A complete acting run leaves its identifier in the profile and in the removable root.
+  void recordRootIdentity() {
+    if (profileId_.empty()) {
+      profileId_ = newProfileId();
+      c_.profile.writeDeferred(kPathSection, kProfileIdKey, profileId_);
+    }
+    addToMarker(c_.fileSystem, c_.removableRoot, profileId_);
+  }
+
   // A listing made ahead on another thread: its list, or the failure it ended with.
   struct Prefetched {
     FileList list;
@@ -140,107 +160,100 @@ class Run {
           list = FileList();
           GetFileList(list, root, "", c_.fileSystem, c_.profile, progress);
         },
-        [&] { rootCreated_ = true; });
+        [&] { recordsIgnored_ = true; });
     attempt([&] { listedIdentity(root) = rootIdentity(root); });
     return list;
   }
 
-  // The times the listings saw are the times now: nothing of this run has touched the file
-  // yet. A file the removable listing does not hold under this exact name is looked up, as
-  // a drive that ignores letter case may hold it under another.
-  Evaluation classifyLocal(const std::string& path, std::int64_t localModified,
-                           const FileList& removableList) {
-    const LocalSeconds localTime = localSecondsFromUnix(localModified);
-    std::optional<LocalSeconds> removableTime;
-    const LocalSeconds record = recordedTime(path);
-    if (const auto listed = removableList.find(path)) {
-      removableTime = localSecondsFromUnix(removableList.modified(*listed));
-    } else {
-      attempt([&] {
-        removableTime.reset();
-        if (const auto time = c_.fileSystem.normalFileTime(fullPath(c_.removableRoot, path))) {
-          removableTime = localSecondsFromUnix(*time);
+  Plan planRun(const FileList& localList, const FileList& removableList) {
+    return makePlan({localList, removableList,
+                     [&](const std::string& path) { return c_.profile.readRecord(path); },
+                     sameFileInOtherCase(localList, removableList), recordsIgnored_});
+  }
+
+  // A local file the removable listing holds only under other letter case may be that very
+  // file, on a drive that ignores case; asking the drive tells.
+  std::vector<std::uint32_t> sameFileInOtherCase(const FileList& localList,
+                                                 const FileList& removableList) {
+    std::vector<std::uint32_t> found;
+    for (std::uint32_t i = 0; i < localList.size(); ++i) {
+      const std::string_view path = localList.path(i);
+      if (removableList.find(path) || !removableList.containsIgnoringCase(path)) {
+        continue;
+      }
+      reportingFailures([&] {
+        if (c_.fileSystem.normalFile(fullPath(c_.removableRoot, path))) {
+          found.push_back(i);
         }
       });
     }
-    return {caseOfLocalFile(record, localTime, removableTime), localTime,
-            removableTime.value_or(0)};
+    return found;
   }
 
-  static Case caseOfLocalFile(LocalSeconds record, LocalSeconds localTime,
-                              std::optional<LocalSeconds> removableTime) {
-    if (record == kExcludedRecord) {
-      return Case::Nothing;
+  void askBeforeMassDeletion(const PlanTotals& totals) {
+    if (c_.host.previewEnabled()) {
+      return;
     }
-    if (record == 0) {
-      return removableTime ? Case::NewOnBoth : Case::NewLocally;
+    for (const auto& question : deletionBrakeQuestions(totals)) {
+      if (!c_.host.confirmWarning(question)) {
+        throw RunEnded{SyncOutcome::Cancelled};
+      }
     }
-    if (!removableTime) {
-      return Case::DeletedOnRemovable;
-    }
-    const bool localNewer = isNewer(localTime, record);
-    const bool removableNewer = isNewer(*removableTime, record);
-    if (localNewer && removableNewer) {
-      return Case::ChangedOnBoth;
-    }
-    if (localNewer) {
-      return Case::ChangedLocally;
-    }
-    return removableNewer ? Case::ChangedOnRemovable : Case::Nothing;
   }
 
-  Evaluation classifyRemovableOnly(const std::string& path, const FileList& localList) {
-    if (isPresentLocally(path, localList)) {
-      return {};
+  void act(const Plan& plan, const FileList& localList, const FileList& removableList) {
+    total_ = plan.files.size();
+    for (const PlannedFile& file : plan.files) {
+      carryOut(std::string(plannedPath(file, localList, removableList)),
+               {file.fileCase, file.record, plannedLocalFacts(file, localList),
+                plannedRemovableFacts(file, removableList)});
+      reportProgress();
     }
-    const LocalSeconds record = recordedTime(path);
-    if (record == kExcludedRecord) {
-      return {};
+    if (plan.failure) {
+      report(*plan.failure);
     }
-    if (record == 0) {
-      return {Case::NewOnRemovable};
-    }
-    // An edit on the removable side outweighs the local deletion: keep the edit.
-    LocalSeconds removableTime = 0;
-    attempt([&] { removableTime = modificationTime(c_.removableRoot, path); });
-    return {isNewer(removableTime, record) ? Case::ChangedOnRemovable : Case::DeletedLocally};
   }
 
-  // A file of the local list is still there: the first pass deletes local files only when
-  // their removable copy is absent, and then they are in no removable list. One listed in
-  // other letter case (a drive that ignores case) was handled there under the same record;
-  // taking it for deleted locally would delete it on the drive. Only the others need the
-  // existence test.
-  bool isPresentLocally(const std::string& path, const FileList& localList) {
-    if (localList.containsIgnoringCase(path)) {
-      return true;
+  // Reads both sides of the file again when the run is about to act on it. When either
+  // differs from what `situation` was judged by, it is judged again by what is there now:
+  // nothing is overwritten or deleted on the strength of a stale listing. True then.
+  bool judgedAgain(const std::string& path, Situation& situation) {
+    std::optional<FileFacts> local;
+    std::optional<FileFacts> removable;
+    reportingFailures([&] {
+      local = c_.fileSystem.normalFile(fullPath(c_.localRoot, path));
+      removable = c_.fileSystem.normalFile(fullPath(c_.removableRoot, path));
+    });
+    if (local == situation.local && removable == situation.removable) {
+      return false;
     }
-    bool present = false;
-    attempt(
-        [&] { present = c_.fileSystem.normalFileTime(fullPath(c_.localRoot, path)).has_value(); });
-    return present;
+    situation = {classify(situation.record, local, removable), situation.record, local, removable};
+    return true;
   }
 
-  void carryOut(const std::string& path, const Evaluation& evaluation) {
-    switch (evaluation.fileCase) {
-      case Case::Nothing:
+  void carryOut(const std::string& path, Situation situation) {
+    if (!c_.host.previewEnabled()) {
+      judgedAgain(path, situation);
+    }
+    switch (situation.fileCase) {
+      case FileCase::Unchanged:
+      case FileCase::Excluded:
         return;
-      case Case::ChangedLocally:
+      case FileCase::ChangedLocally:
         return logAndTransfer(path, text::kToRemovableUpdate, true);
-      case Case::ChangedOnRemovable:
+      case FileCase::ChangedOnRemovable:
         return logAndTransfer(path, text::kToLocalUpdate, false);
-      case Case::NewLocally:
+      case FileCase::NewLocally:
         return logAndTransfer(path, text::kToRemovableCopy, true);
-      case Case::NewOnRemovable:
+      case FileCase::NewOnRemovable:
         return logAndTransfer(path, text::kToLocalCopy, false);
-      case Case::DeletedOnRemovable:
-        return deleteLocalAfterAsking(path);
-      case Case::DeletedLocally:
+      case FileCase::DeletedOnRemovable:
+        return deleteLocalAfterAsking(path, situation);
+      case FileCase::DeletedLocally:
         return deleteRemovable(path);
-      case Case::ChangedOnBoth:
-        return resolveConflict(path, false, evaluation);
-      case Case::NewOnBoth:
-        return resolveConflict(path, true, evaluation);
+      case FileCase::ChangedOnBoth:
+      case FileCase::NewOnBoth:
+        return resolveConflict(path, situation);
     }
   }
 
@@ -251,7 +264,7 @@ class Run {
     }
   }
 
-  void deleteLocalAfterAsking(const std::string& path) {
+  void deleteLocalAfterAsking(const std::string& path, Situation situation) {
     attempt([&] { requireListedRoot(c_.removableRoot); });
     c_.host.addLog(path + text::kDeleteLocal);
     if (c_.host.previewEnabled()) {
@@ -259,6 +272,11 @@ class Run {
     }
     switch (ask(text::deleteQuestion(path))) {
       case Answer::Yes:
+        // What changed while the question was open counts, not the answer to the old state.
+        if (judgedAgain(path, situation)) {
+          c_.host.prependToLog(text::kSkipMark);
+          return carryOut(path, situation);
+        }
         return removeFileAndRecord(c_.localRoot, path);
       case Answer::No:
         return c_.host.prependToLog(text::kSkipMark);
@@ -275,24 +293,29 @@ class Run {
     }
   }
 
-  void resolveConflict(const std::string& path, bool createdOnBoth, const Evaluation& evaluation) {
+  void resolveConflict(const std::string& path, Situation situation) {
+    const bool createdOnBoth = situation.fileCase == FileCase::NewOnBoth;
     if (c_.host.previewEnabled()) {
       c_.host.addLog(path + (createdOnBoth ? text::kNewOnBoth : text::kChangedOnBoth));
       return;
     }
-    const auto question =
-        text::conflictQuestion(createdOnBoth, path, formatDateTime(evaluation.localTime),
-                               formatDateTime(evaluation.removableTime));
-    switch (ask(question)) {
-      case Answer::Yes:
-        c_.host.addLog(path + text::kToRemovableUpdate);
-        return transfer(path, true);
-      case Answer::No:
-        c_.host.addLog(path + text::kToLocalUpdate);
-        return transfer(path, false);
-      case Answer::Cancel:
-        throw RunEnded{SyncOutcome::Cancelled};
+    const auto question = text::conflictQuestion(createdOnBoth, path, timeText(situation.local),
+                                                 timeText(situation.removable));
+    const Answer answer = ask(question);
+    if (answer == Answer::Cancel) {
+      throw RunEnded{SyncOutcome::Cancelled};
     }
+    // The answer chose between the copies the question showed.
+    if (judgedAgain(path, situation)) {
+      return carryOut(path, situation);
+    }
+    const bool towardsRemovable = answer == Answer::Yes;
+    c_.host.addLog(path + (towardsRemovable ? text::kToRemovableUpdate : text::kToLocalUpdate));
+    transfer(path, towardsRemovable);
+  }
+
+  static std::string timeText(const std::optional<FileFacts>& facts) {
+    return formatDateTime(facts ? localSecondsFromUnix(facts->modified) : 0);
   }
 
   void transfer(const std::string& path, bool towardsRemovable) {
@@ -340,34 +363,7 @@ class Run {
     return c_.host.confirm(question);
   }
 
-  // The recorded time of a file, 0 for none. After a root had to be created, no record
-  // can speak of that tree, so only the exclusion mark still counts.
-  LocalSeconds recordedTime(const std::string& path) {
-    LocalSeconds record = 0;
-    attempt([&] {
-      const std::string value = c_.profile.readRecord(path);
-      if (value.empty()) {
-        record = 0;
-        return;
-      }
-      const auto parsed = parseDateTime(value);
-      if (!parsed) {
-        throw Failure::ofNumber(failure_number::kTypeMismatch);
-      }
-      record = *parsed;
-    });
-    return rootCreated_ && record != kExcludedRecord ? 0 : record;
-  }
-
-  LocalSeconds modificationTime(const std::string& root, const std::string& path) {
-    return localSecondsFromUnix(c_.fileSystem.modificationTime(fullPath(root, path)));
-  }
-
   LocalSeconds now() { return localSecondsFromUnix(c_.clock.now()); }
-
-  static bool isNewer(LocalSeconds time, LocalSeconds record) {
-    return time > record + kToleranceSeconds;
-  }
 
   // `root` is one of the context's two root texts itself, not a copy.
   std::optional<FileStamp>& listedIdentity(const std::string& root) {
@@ -438,6 +434,16 @@ class Run {
     Run& run_;
   };
 
+  // Runs a step whose failures, a missing folder too, are reported and end the run: the
+  // step must not make folders.
+  void reportingFailures(const std::function<void()>& step) {
+    try {
+      step();
+    } catch (const Failure& failure) {
+      report(failure);
+    }
+  }
+
   [[noreturn]] void report(const Failure& failure) {
     flushBeforeMessage();
     ReportError(failure, text::kReportLabel, true, c_.host);
@@ -461,7 +467,8 @@ class Run {
   std::optional<FileStamp> listedRemovableRoot_;
   std::string checkedLocalFolder_;
   std::string checkedRemovableFolder_;
-  bool rootCreated_ = false;
+  bool recordsIgnored_ = false;  // a root was made, or the drive taken for new
+  std::string profileId_;
   std::size_t done_ = 0;
   std::size_t total_ = 0;
 };

@@ -14,7 +14,8 @@ namespace tandro {
 enum class SyncOutcome {
   Completed,  // both passes done, completion line written
   Failed,     // ended after a report, or after MakeFolders showed its message
-  Cancelled,  // the user answered Cancel in a confirmation
+  Cancelled,  // the user answered Cancel in a confirmation, or No to a warning
+  Refused,    // a root of a profile that has synchronised before is missing: nothing done
 };
 
 // The run's collaborators. The roots are native paths ending with the native separator.

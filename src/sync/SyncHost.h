@@ -1,6 +1,7 @@
 // What a synchronisation run needs of the window (or terminal) that hosts it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "common/MessageHost.h"
@@ -19,10 +20,17 @@ class SyncHost : public MessageHost {
   // A modal Yes/No/Cancel question with the information icon, Yes the default.
   // Closing it without an answer is Cancel.
   virtual Answer confirm(const std::string& text) = 0;
+  // A modal Yes/No warning with the exclamation icon, No the default; true for Yes. Closing
+  // it without an answer is No.
+  virtual bool confirmWarning(const std::string& text) = 0;
   // True while the preview switch is on; read each time a case consults it.
   virtual bool previewEnabled() = 0;
+  // The plan is made: `transfers` files of `bytes` in all are to be copied. Called once,
+  // before the first action.
+  virtual void planned(std::size_t transfers, std::uint64_t bytes) { (void)transfers, (void)bytes; }
   // Called now and then during long work, so that a host can keep itself drawn.
-  // `done` of `total` items; total 0 while listing (done then counts files found).
+  // While listing, total is 0 and `done` counts the files found; while acting, `done` of
+  // the plan's `total` files are handled.
   virtual void progress(std::size_t done, std::size_t total) { (void)done, (void)total; }
 };
 

@@ -20,4 +20,18 @@ std::string completionLine(const std::string& now) {
   return "  同期完了!! " + now + "\r\n";
 }
 
+std::string missingRootMessage(const std::string& root) {
+  return "フォルダーが見つかりません。ドライブが接続されているか確認してください。\r\n" + root;
+}
+
+std::string otherDriveQuestion(const std::string& root) {
+  return "このフォルダーは前回同期したフォルダーと違うようです。\r\n" + root +
+         "\r\n同期を続けますか？";
+}
+
+std::string massDeletionQuestion(std::size_t count, const char* side) {
+  return std::to_string(count) + " 個のファイルを" + side +
+         "から削除します。\r\n削除してよろしいですか？";
+}
+
 }  // namespace tandro::sync_text

@@ -26,4 +26,16 @@ std::string conflictQuestion(bool createdOnBoth, const std::string& relativePath
 // The line that ends a complete run, with its CR LF.
 std::string completionLine(const std::string& now);
 
+// A root of a profile that has synchronised before is missing: the drive is not there.
+std::string missingRootMessage(const std::string& root);
+
+// The removable root does not carry the profile's identifier.
+std::string otherDriveQuestion(const std::string& root);
+
+inline constexpr const char* kLocalSide = "ローカル";
+inline constexpr const char* kRemovableSide = "リムーバブル";
+
+// Before a run deletes many of one side's files.
+std::string massDeletionQuestion(std::size_t count, const char* side);
+
 }  // namespace tandro::sync_text

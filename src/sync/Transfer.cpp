@@ -11,14 +11,6 @@ namespace tandro {
 
 namespace {
 
-// Unique among the running programs: process id and a counter.
-std::string temporaryPathBeside(const std::string& destination) {
-  static const std::string processPart = std::to_string(::getpid()) + "-";
-  static std::atomic<unsigned long> counter{0};
-  return folderPart(destination) + kTemporaryPrefix + processPart + std::to_string(++counter) +
-         ".tmp";
-}
-
 bool isNumber(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
@@ -34,6 +26,13 @@ Failure namingDestination(const Failure& failure, const std::string& temporary,
 }
 
 }  // namespace
+
+std::string temporaryPathBeside(const std::string& destination) {
+  static const std::string processPart = std::to_string(::getpid()) + "-";
+  static std::atomic<unsigned long> counter{0};
+  return folderPart(destination) + kTemporaryPrefix + processPart + std::to_string(++counter) +
+         ".tmp";
+}
 
 bool isCryptTemporary(std::string_view name) {
   constexpr std::string_view kSuffix = ".tmp";

@@ -24,6 +24,10 @@ bool MakeFolders(const std::string& path, FileSystem& fileSystem, MessageHost& h
 // The prefix of the temporary files that Crypt leaves only when it is killed mid-copy.
 inline constexpr const char* kTemporaryPrefix = ".tandro-";
 
+// A new temporary file's path in the folder of `destination`, unique among the running
+// programs: the prefix, process id, "-", counter, ".tmp".
+std::string temporaryPathBeside(const std::string& destination);
+
 // True for a name Crypt gives its temporary files: the prefix, process id, "-", counter,
 // ".tmp". Such a file found later is what a killed run left.
 bool isCryptTemporary(std::string_view name);

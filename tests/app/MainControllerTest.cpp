@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include "AppTestSupport.h"
@@ -25,6 +26,14 @@ QString completionLine() {
 // The profile file as the Sync command writes it for two roots.
 QByteArray profileText(const QString& local, const QString& removable) {
   return "[Path]\r\nLocal=" + local.toUtf8() + "\r\nRemove=" + removable.toUtf8() + "\r\n";
+}
+
+// The profile file after its first complete run, which gave it an identifier: that line
+// reads "Id=<id>" here once its 32 hexadecimal digits are checked.
+QByteArray withIdShown(const QByteArray& profile) {
+  static const QRegularExpression id(QStringLiteral("^Id=[0-9a-f]{32}\r$"),
+                                     QRegularExpression::MultilineOption);
+  return QString::fromUtf8(profile).replace(id, QStringLiteral("Id=<id>\r")).toUtf8();
 }
 
 // An absolute root of exactly `length` characters once its separator is appended.
@@ -222,7 +231,8 @@ void MainControllerTest::syncOnNewNameCreatesProfile() {
   typeInto(desk.ui().Text2, trees_->removable().chopped(1));
   click(desk.ui().Command3);
 
-  QCOMPARE(readFile(desk.profilePath(name)), profileText(trees_->local(), trees_->removable()));
+  QCOMPARE(withIdShown(readFile(desk.profilePath(name))),
+           profileText(trees_->local(), trees_->removable()) + "Id=<id>\r\n");
   QCOMPARE(readFile(desk.profilePath("Alpha")), alphaBefore);
   QCOMPARE(desk.profileList().size(), 3);
   QCOMPARE(desk.profileList().last(), name);
@@ -246,7 +256,8 @@ void MainControllerTest::typedNameOfListedProfileAddsSecondEntry() {
   typeInto(desk.ui().Text2, trees_->removable());
   click(desk.ui().Command3);
   QCOMPARE(desk.profileList().count("Beta"), 2);
-  QCOMPARE(readFile(desk.profilePath("Beta")), profileText(trees_->local(), trees_->removable()));
+  QCOMPARE(withIdShown(readFile(desk.profilePath("Beta"))),
+           profileText(trees_->local(), trees_->removable()) + "Id=<id>\r\n");
   QCOMPARE(storedPrevActive(), QStringLiteral("2"));
   QVERIFY(desk.boxes.shown.empty());
 }

@@ -105,6 +105,10 @@ void MessageBoxesTest::buttonsAndAnswers_data() {
                                 << "いいえ(&N)" << Result::No;
   QTest::newRow("Yes/No, Escape") << Buttons::YesNo << yesNo << "はい(&Y)"
                                   << "Escape" << Result::No;
+  QTest::newRow("Return in a warning") << Buttons::YesNoDefaultNo << yesNo << "いいえ(&N)"
+                                       << "Return" << Result::No;
+  QTest::newRow("Yes of a warning") << Buttons::YesNoDefaultNo << yesNo << "いいえ(&N)"
+                                    << "はい(&Y)" << Result::Yes;
   QTest::newRow("Yes of three") << Buttons::YesNoCancel << yesNoCancel << "はい(&Y)"
                                 << "はい(&Y)" << Result::Yes;
   QTest::newRow("No of three") << Buttons::YesNoCancel << yesNoCancel << "はい(&Y)"

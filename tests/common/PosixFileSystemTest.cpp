@@ -56,16 +56,15 @@ TEST_F(PosixFileSystemTest, ListsKindsAsTheProgramSeesThem) {
       {"fileLink", EntryKind::Other},   {"link", EntryKind::Other},
       {"sub", EntryKind::Folder}};
   EXPECT_EQ(seen, expected);
-  EXPECT_TRUE(files.normalFileTime(at("a.txt")).has_value());
-  EXPECT_FALSE(files.normalFileTime(at("sub")).has_value());
-  EXPECT_FALSE(files.normalFileTime(at(".hidden")).has_value());
-  EXPECT_FALSE(files.normalFileTime(at("fileLink")).has_value());
-  EXPECT_FALSE(files.normalFileTime(at("missing/a.txt")).has_value());
+  EXPECT_TRUE(files.normalFile(at("a.txt")).has_value());
+  EXPECT_FALSE(files.normalFile(at("sub")).has_value());
+  EXPECT_FALSE(files.normalFile(at(".hidden")).has_value());
+  EXPECT_FALSE(files.normalFile(at("fileLink")).has_value());
+  EXPECT_FALSE(files.normalFile(at("missing/a.txt")).has_value());
 }
 
 TEST_F(PosixFileSystemTest, MapsMissingThingsToTheirNumbers) {
   EXPECT_EQ(failureNumberOf([&] { files.listFolder(at("missing")); }), 76);
-  EXPECT_EQ(failureNumberOf([&] { files.modificationTime(at("missing")); }), 53);
   EXPECT_EQ(failureNumberOf([&] { files.removeFile(at("missing")); }), 53);
   EXPECT_EQ(failureNumberOf([&] { files.createFolder(at("missing/sub")); }), 76);
   fs::create_directory(dir.path() / "exists");
@@ -80,7 +79,7 @@ TEST_F(PosixFileSystemTest, CopiesContentAndModificationTime) {
   test::setModificationTime(dir.path() / "a.txt", 1200000000);
   files.copyFile(at("a.txt"), at("b.txt"));
   EXPECT_EQ(test::readFile(dir.path() / "b.txt"), test::readFile(dir.path() / "a.txt"));
-  EXPECT_EQ(files.modificationTime(at("b.txt")), 1200000000);
+  EXPECT_EQ(files.normalFile(at("b.txt")), (FileFacts{1200000000, 300003}));
   // The copy never overwrites: replacing is the rename's job.
   EXPECT_EQ(failureNumberOf([&] { files.copyFile(at("a.txt"), at("b.txt")); }), 75);
 }

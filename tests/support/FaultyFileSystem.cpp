@@ -38,13 +38,9 @@ std::vector<FolderEntry> FaultyFileSystem::listFolder(const std::string& path) {
   check(Call::ListFolder, path);
   return real_->listFolder(path);
 }
-std::optional<std::int64_t> FaultyFileSystem::normalFileTime(const std::string& path) {
-  check(Call::NormalFileTime, path);
-  return real_->normalFileTime(path);
-}
-std::int64_t FaultyFileSystem::modificationTime(const std::string& path) {
-  check(Call::ModificationTime, path);
-  return real_->modificationTime(path);
+std::optional<FileFacts> FaultyFileSystem::normalFile(const std::string& path) {
+  check(Call::NormalFile, path);
+  return real_->normalFile(path);
 }
 void FaultyFileSystem::copyFile(const std::string& from, const std::string& to) {
   check(Call::CopyFile, from + "\n" + to);
@@ -76,6 +72,10 @@ std::optional<std::string> FaultyFileSystem::readFile(const std::string& path) {
 void FaultyFileSystem::writeFile(const std::string& path, const std::string& data) {
   check(Call::WriteFile, path);
   real_->writeFile(path, data);
+}
+void FaultyFileSystem::hideFile(const std::string& path) {
+  check(Call::HideFile, path);
+  real_->hideFile(path);
 }
 
 }  // namespace tandro::test

@@ -15,8 +15,7 @@ namespace tandro::test {
 
 enum class Call {
   ListFolder,
-  NormalFileTime,
-  ModificationTime,
+  NormalFile,
   CopyFile,
   RenameFile,
   RemoveFile,
@@ -24,6 +23,7 @@ enum class Call {
   Stamp,
   ReadFile,
   WriteFile,
+  HideFile,
 };
 
 class FaultyFileSystem : public FileSystem {
@@ -40,8 +40,7 @@ class FaultyFileSystem : public FileSystem {
   int callCount(Call call) const { return counts_[static_cast<int>(call)]; }
 
   std::vector<FolderEntry> listFolder(const std::string& path) override;
-  std::optional<std::int64_t> normalFileTime(const std::string& path) override;
-  std::int64_t modificationTime(const std::string& path) override;
+  std::optional<FileFacts> normalFile(const std::string& path) override;
   void copyFile(const std::string& from, const std::string& to) override;
   void renameFile(const std::string& from, const std::string& to) override;
   void removeFile(const std::string& path) override;
@@ -50,6 +49,7 @@ class FaultyFileSystem : public FileSystem {
   std::optional<FileStamp> stamp(const std::string& path) override;
   std::optional<std::string> readFile(const std::string& path) override;
   void writeFile(const std::string& path, const std::string& data) override;
+  void hideFile(const std::string& path) override;
 
  private:
   void check(Call call, const std::string& path);

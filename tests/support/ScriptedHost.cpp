@@ -12,6 +12,16 @@ Answer ScriptedHost::confirm(const std::string& text) {
   return answer;
 }
 
+bool ScriptedHost::confirmWarning(const std::string& text) {
+  warnings.push_back(text);
+  if (warningAnswers.empty()) {
+    return false;
+  }
+  const bool answer = warningAnswers.front();
+  warningAnswers.pop_front();
+  return answer;
+}
+
 void ScriptedHost::showMessage(const std::string& text, MessageIcon icon) {
   messages.push_back(text);
   messageIcons.push_back(icon);

@@ -17,7 +17,12 @@ class ScriptedHost : public SyncHost, public EventLog {
   void prependToLog(const std::string& text) override { log = text + log; }
   void clearLog() override { log.clear(); }
   Answer confirm(const std::string& text) override;
+  bool confirmWarning(const std::string& text) override;
   bool previewEnabled() override { return preview; }
+  void planned(std::size_t transfers, std::uint64_t bytes) override {
+    plannedTransfers = transfers;
+    plannedBytes = bytes;
+  }
   void showMessage(const std::string& text, MessageIcon icon) override;
   EventLog& eventLog() override { return *this; }
   void writeError(const std::string& text) override { eventEntries.push_back(text); }
@@ -26,6 +31,10 @@ class ScriptedHost : public SyncHost, public EventLog {
   bool preview = false;
   std::deque<Answer> answers;  // Cancel once they run out, like a closed box
   std::vector<std::string> questions;
+  std::deque<bool> warningAnswers;  // No once they run out, like a closed box
+  std::vector<std::string> warnings;
+  std::size_t plannedTransfers = 0;
+  std::uint64_t plannedBytes = 0;
   std::vector<std::string> messages;
   std::vector<MessageIcon> messageIcons;
   std::vector<std::string> eventEntries;

@@ -38,7 +38,11 @@ void setModificationTime(const std::filesystem::path& path, std::int64_t unixSec
 }
 
 std::int64_t modificationTime(const std::filesystem::path& path) {
-  return Win32FileSystem().modificationTime(path.string());
+  const auto facts = Win32FileSystem().normalFile(path.string());
+  if (!facts) {
+    throw std::runtime_error("no normal file " + path.string());
+  }
+  return facts->modified;
 }
 
 }  // namespace tandro::test

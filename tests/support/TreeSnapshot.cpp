@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "support/TempDir.h"
+#include "sync/RootMarker.h"
 
 namespace tandro::test {
 
@@ -37,7 +38,10 @@ std::string wholeContent(const fs::directory_entry& entry) {
 Tree filesBelow(const fs::path& root) {
   Tree tree;
   forEachFile(root, [&](const fs::directory_entry& entry) {
-    tree[entry.path().lexically_relative(root).string()] = wholeContent(entry);
+    const std::string path = entry.path().lexically_relative(root).string();
+    if (path != kMarkerName) {
+      tree[path] = wholeContent(entry);
+    }
   });
   return tree;
 }

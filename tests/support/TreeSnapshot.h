@@ -10,7 +10,8 @@
 namespace tandro::test {
 
 // Relative path ("/" between names) to content, for every regular file below `root`,
-// hidden ones included; links are neither followed nor listed.
+// hidden ones included but for the removable root's marker; links are neither followed
+// nor listed.
 using Tree = std::map<std::string, std::string>;
 Tree filesBelow(const std::filesystem::path& root);
 

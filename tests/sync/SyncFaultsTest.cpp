@@ -129,8 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
     Calls, FaultAtEveryCallTest,
     ::testing::Combine(
         ::testing::Values(CallRow{"Listing", Call::ListFolder, "removable", false},
-                          CallRow{"TimeQuery", Call::ModificationTime, "gone.txt", false},
-                          CallRow{"ExistenceTest", Call::NormalFileTime, "new.txt", false},
+                          CallRow{"TimeQuery", Call::NormalFile, "gone.txt", false},
+                          CallRow{"ExistenceTest", Call::NormalFile, "new.txt", false},
                           CallRow{"Copy", Call::CopyFile, "a.txt", false},
                           CallRow{"Rename", Call::RenameFile, "a.txt", false},
                           CallRow{"Remove", Call::RemoveFile, "gone.txt", false},
@@ -189,9 +189,10 @@ TEST_P(PulledDriveTest, AFileOnAPulledDriveIsNotTakenForDeleted) {
   put(local, "kept.txt", "kept", kBase);
   put(removable, "kept.txt", "kept", kBase);
   profile.WriteIni("Tandro", "kept.txt", kBaseText);
-  // A new file in a sub-folder comes first; looking for its removable copy pulls the drive.
+  // A new file in a sub-folder comes first; looking at it again before its copy pulls the
+  // drive.
   put(local, "first/new.txt", "new", kBase);
-  pullBefore(Call::NormalFileTime, removable);
+  pullBefore(Call::NormalFile, removable);
   host.answers = {Answer::Yes};
   EXPECT_EQ(firstRun(), SyncOutcome::Failed);
   expectNotReadyReportOn(removable);
@@ -203,7 +204,7 @@ TEST_P(PulledDriveTest, AFileOnlyOnTheDriveIsNotTakenForDeletedLocally) {
   profile.WriteIni("Tandro", "only.txt", kBaseText);
   fs::remove(fs::path(local) / "a.txt");
   fs::remove_all(fs::path(local) / "sub");
-  pullBefore(Call::NormalFileTime, local);
+  pullBefore(Call::NormalFile, local);
   EXPECT_EQ(firstRun(), SyncOutcome::Failed);
   expectNotReadyReportOn(local);
   EXPECT_EQ(test::readFile(fs::path(removable) / "only.txt"), "only");

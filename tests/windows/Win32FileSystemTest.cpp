@@ -84,10 +84,10 @@ TEST_F(Win32FileSystemTest, ListsKindsFromTheAttributesAndNamesInUtf8) {
                                                                    {"資料", EntryKind::Folder}};
   EXPECT_EQ(listing(), expected);
   EXPECT_EQ(files.listFolder(at("資料")).at(0).name, "報告書.txt");
-  EXPECT_TRUE(files.normalFileTime(at("資料\\報告書.txt")).has_value());
-  EXPECT_FALSE(files.normalFileTime(at("hidden.txt")).has_value());
-  EXPECT_FALSE(files.normalFileTime(at("資料")).has_value());
-  EXPECT_FALSE(files.normalFileTime(at("missing\\a.txt")).has_value());
+  EXPECT_TRUE(files.normalFile(at("資料\\報告書.txt")).has_value());
+  EXPECT_FALSE(files.normalFile(at("hidden.txt")).has_value());
+  EXPECT_FALSE(files.normalFile(at("資料")).has_value());
+  EXPECT_FALSE(files.normalFile(at("missing\\a.txt")).has_value());
 }
 
 TEST_F(Win32FileSystemTest, MapsSystemErrorsToTheirNumbers) {
@@ -103,7 +103,6 @@ TEST_F(Win32FileSystemTest, MapsSystemErrorsToTheirNumbers) {
     std::int32_t number;
   } cases[] = {
       {"list a missing folder", [&] { files.listFolder(at("missing")); }, 76},
-      {"time of a missing file", [&] { files.modificationTime(at("missing")); }, 53},
       {"remove a missing file", [&] { files.removeFile(at("missing")); }, 53},
       {"remove in a missing folder", [&] { files.removeFile(at("missing\\a.txt")); }, 53},
       {"folder in a missing folder", [&] { files.createFolder(at("missing\\sub")); }, 76},
@@ -131,12 +130,13 @@ TEST_F(Win32FileSystemTest, CopiesContentAndTimeIntoAFileThatIsNotHidden) {
   test::setModificationTime(dir.path() / "a.txt", 1200000000);
   files.copyFile(at("a.txt"), at("b.txt"));
   EXPECT_EQ(files.readFile(at("b.txt")), content);
-  EXPECT_EQ(files.normalFileTime(at("b.txt")), 1200000000);
+  EXPECT_EQ(files.normalFile(at("b.txt")),
+            (FileFacts{1200000000, static_cast<std::int64_t>(content.size())}));
   const auto entries = files.listFolder(dir.root());
   const auto copy = std::find_if(entries.begin(), entries.end(),
                                  [](const FolderEntry& entry) { return entry.name == "b.txt"; });
   ASSERT_NE(copy, entries.end());
-  EXPECT_EQ(copy->modified, 1200000000);
+  EXPECT_EQ(copy->facts.modified, 1200000000);
   EXPECT_EQ(files.stamp(at("b.txt"))->modifiedNs, 1200000000 * 1'000'000'000LL);
 }
 

@@ -1,0 +1,176 @@
+#include "sync/SyncPlan.h"
+
+#include <algorithm>
+
+namespace tandro {
+
+namespace {
+
+bool isNewer(std::int64_t unixTime, LocalSeconds record, LocalSeconds tolerance) {
+  return localSecondsFromUnix(unixTime) > record + tolerance;
+}
+
+bool isTransfer(FileCase fileCase) {
+  switch (fileCase) {
+    case FileCase::ChangedLocally:
+    case FileCase::ChangedOnRemovable:
+    case FileCase::NewLocally:
+    case FileCase::NewOnRemovable:
+    case FileCase::ChangedOnBoth:
+    case FileCase::NewOnBoth:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::int64_t largerSize(const std::optional<FileFacts>& a, const std::optional<FileFacts>& b) {
+  return std::max(a ? a->size : 0, b ? b->size : 0);
+}
+
+class Planner {
+ public:
+  explicit Planner(const PlanInput& input) : in_(input) {}
+
+  Plan make() {
+    try {
+      planFirstPass();
+      planSecondPass();
+    } catch (const Failure& failure) {
+      plan_.failure = failure;
+    }
+    return std::move(plan_);
+  }
+
+ private:
+  void planFirstPass() {
+    for (std::uint32_t i = 0; i < in_.local.size(); ++i) {
+      const std::string path(in_.local.path(i));
+      PlannedFile file{Pass::First, FileCase::Unchanged, i, removableCopyOf(path, i)};
+      file.record = recordOf(path);
+      const std::optional<FileFacts> local = in_.local.facts(i);
+      add(file, local, plannedRemovableFacts(file, in_.removable));
+    }
+  }
+
+  // A file of the local tree present locally in any letter case was met by the first pass.
+  void planSecondPass() {
+    for (std::uint32_t i = 0; i < in_.removable.size(); ++i) {
+      const std::string path(in_.removable.path(i));
+      if (in_.local.containsIgnoringCase(path)) {
+        continue;
+      }
+      PlannedFile file{Pass::Second, FileCase::Unchanged, i};
+      file.record = recordOf(path);
+      add(file, std::nullopt, in_.removable.facts(i));
+    }
+  }
+
+  std::uint32_t removableCopyOf(std::string_view path, std::uint32_t localIndex) const {
+    if (const auto exact = in_.removable.find(path)) {
+      return static_cast<std::uint32_t>(*exact);
+    }
+    if (std::binary_search(in_.sameFileInOtherCase.begin(), in_.sameFileInOtherCase.end(),
+                           localIndex)) {
+      if (const auto variant = in_.removable.findIgnoringCase(path)) {
+        return *variant;
+      }
+    }
+    return PlannedFile::kNotListed;
+  }
+
+  LocalSeconds recordOf(const std::string& path) const {
+    const std::string value = in_.recordOf(path);
+    if (value.empty()) {
+      return 0;
+    }
+    const auto record = parseDateTime(value);
+    if (!record) {
+      throw Failure::ofNumber(failure_number::kTypeMismatch);
+    }
+    return in_.recordsIgnored && *record != kExcludedRecord ? 0 : *record;
+  }
+
+  void add(PlannedFile file, const std::optional<FileFacts>& local,
+           const std::optional<FileFacts>& removable) {
+    PlanTotals& totals = plan_.totals;
+    if (file.record != 0 && file.record != kExcludedRecord) {
+      totals.localRecorded += local ? 1 : 0;
+      totals.removableRecorded += removable ? 1 : 0;
+    }
+    file.fileCase = classify(file.record, local, removable, in_.tolerance);
+    if (file.fileCase == FileCase::Unchanged || file.fileCase == FileCase::Excluded) {
+      return;
+    }
+    if (isTransfer(file.fileCase)) {
+      ++totals.transfers;
+      totals.bytes += static_cast<std::uint64_t>(largerSize(local, removable));
+    }
+    totals.localDeletions += file.fileCase == FileCase::DeletedOnRemovable ? 1 : 0;
+    totals.removableDeletions += file.fileCase == FileCase::DeletedLocally ? 1 : 0;
+    plan_.files.push_back(file);
+  }
+
+  const PlanInput& in_;
+  Plan plan_;
+};
+
+}  // namespace
+
+FileCase classify(LocalSeconds record, const std::optional<FileFacts>& local,
+                  const std::optional<FileFacts>& removable, LocalSeconds tolerance) {
+  if (record == kExcludedRecord) {
+    return FileCase::Excluded;
+  }
+  if (!local && !removable) {
+    return FileCase::Unchanged;
+  }
+  if (record == 0) {
+    if (!local) {
+      return FileCase::NewOnRemovable;
+    }
+    return removable ? FileCase::NewOnBoth : FileCase::NewLocally;
+  }
+  if (!removable) {
+    return FileCase::DeletedOnRemovable;
+  }
+  const bool removableNewer = isNewer(removable->modified, record, tolerance);
+  if (!local) {
+    // An edit on the removable side outweighs the local deletion: keep the edit.
+    return removableNewer ? FileCase::ChangedOnRemovable : FileCase::DeletedLocally;
+  }
+  const bool localNewer = isNewer(local->modified, record, tolerance);
+  if (localNewer && removableNewer) {
+    return FileCase::ChangedOnBoth;
+  }
+  if (localNewer) {
+    return FileCase::ChangedLocally;
+  }
+  return removableNewer ? FileCase::ChangedOnRemovable : FileCase::Unchanged;
+}
+
+Plan makePlan(const PlanInput& input) {
+  return Planner(input).make();
+}
+
+std::string_view plannedPath(const PlannedFile& file, const FileList& local,
+                             const FileList& removable) {
+  return file.pass == Pass::First ? local.path(file.index) : removable.path(file.index);
+}
+
+std::optional<FileFacts> plannedLocalFacts(const PlannedFile& file, const FileList& local) {
+  if (file.pass == Pass::Second) {
+    return std::nullopt;
+  }
+  return local.facts(file.index);
+}
+
+std::optional<FileFacts> plannedRemovableFacts(const PlannedFile& file, const FileList& removable) {
+  const auto index = file.pass == Pass::Second ? file.index : file.removableIndex;
+  if (index == PlannedFile::kNotListed) {
+    return std::nullopt;
+  }
+  return removable.facts(index);
+}
+
+}  // namespace tandro

@@ -1,0 +1,98 @@
+// The run's decisions, made before anything is done: from the two listings, the records and
+// the tolerance, every file gets its case. Pure: no file system, no host, so that it can be
+// tested from tables and the guards can see the whole plan before the first action.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/DateTime.h"
+#include "common/Failure.h"
+#include "common/FileSystem.h"
+#include "sync/FileList.h"
+
+namespace tandro {
+
+// The record value "1" (day serial 1) excludes one file.
+inline constexpr LocalSeconds kExcludedRecord = kSecondsPerDay;
+// A time is newer than the record only beyond this tolerance.
+inline constexpr LocalSeconds kToleranceSeconds = 2;
+
+enum class FileCase : std::uint8_t {
+  Unchanged,
+  Excluded,
+  ChangedLocally,
+  ChangedOnRemovable,
+  NewLocally,
+  NewOnRemovable,
+  DeletedOnRemovable,
+  DeletedLocally,
+  ChangedOnBoth,
+  NewOnBoth,
+};
+
+// The case of a file from its record (0 for none) and what each side holds (nothing: no
+// normal file there). A file gone from both sides is unchanged: there is nothing to do.
+FileCase classify(LocalSeconds record, const std::optional<FileFacts>& local,
+                  const std::optional<FileFacts>& removable,
+                  LocalSeconds tolerance = kToleranceSeconds);
+
+// The pass that meets a file: the first walks the local list, the second the files that
+// are only on the removable side.
+enum class Pass : std::uint8_t { First, Second };
+
+struct PlannedFile {
+  static constexpr std::uint32_t kNotListed = UINT32_MAX;
+
+  Pass pass;
+  FileCase fileCase;
+  std::uint32_t index;                        // in the local list, or the removable one
+  std::uint32_t removableIndex = kNotListed;  // first pass: the removable copy's position
+  LocalSeconds record = 0;                    // as the plan took it; 0 for none
+};
+
+struct PlanTotals {
+  std::size_t transfers = 0;
+  std::uint64_t bytes = 0;  // of the sources; a conflict counts its larger copy
+  // Deletions on each side, and the listed files of that side that have a record.
+  std::size_t localDeletions = 0;
+  std::size_t removableDeletions = 0;
+  std::size_t localRecorded = 0;
+  std::size_t removableRecorded = 0;
+};
+
+struct Plan {
+  // In the order of acting; unchanged and excluded files are left out.
+  std::vector<PlannedFile> files;
+  // Planning stopped at a file it could not judge (a record that is no time); acting
+  // raises this after `files`, where the file stands in the passes.
+  std::optional<Failure> failure;
+  PlanTotals totals;
+};
+
+struct PlanInput {
+  const FileList& local;
+  const FileList& removable;
+  // The record text of a relative path, empty for none; may throw a Failure.
+  std::function<std::string(const std::string&)> recordOf;
+  // Local positions whose removable copy is listed under other letter case, on a drive that
+  // takes the two names for one file. Sorted.
+  std::vector<std::uint32_t> sameFileInOtherCase;
+  // After a root was made, or a drive taken for new, no record speaks of the trees: only
+  // the exclusion mark still counts.
+  bool recordsIgnored = false;
+  LocalSeconds tolerance = kToleranceSeconds;
+};
+
+Plan makePlan(const PlanInput& input);
+
+// The relative path and the facts on each side that a planned file was judged by.
+std::string_view plannedPath(const PlannedFile& file, const FileList& local,
+                             const FileList& removable);
+std::optional<FileFacts> plannedLocalFacts(const PlannedFile& file, const FileList& local);
+std::optional<FileFacts> plannedRemovableFacts(const PlannedFile& file, const FileList& removable);
+
+}  // namespace tandro
