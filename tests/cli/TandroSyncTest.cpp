@@ -164,5 +164,29 @@ TEST_F(TandroSyncTest, UnsafeOrMissingInputIsRefusedAndNothingIsTouched) {
   }
 }
 
+TEST_F(TandroSyncTest, AProfileThatKnowsItsDriveRefusesAMissingOneAndAsksAboutAnother) {
+  writeFile(local + "a.txt", "a");
+  const std::string missing = dir.path().string() + "/media/STICK/";
+  writeProfile(local, missing, "Id=0123456789abcdef0123456789abcdef\r\n");
+  const Result refused = sync();
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(
+      refused.err,
+      "フォルダーが見つかりません。ドライブが接続されているか確認してください。 " + missing + "\n");
+  EXPECT_FALSE(fs::exists(dir.path() / "media"));
+
+  writeProfile(local, removable, "Id=0123456789abcdef0123456789abcdef\r\n");
+  const Result declined = sync("");
+  EXPECT_EQ(declined.status, 3);
+  EXPECT_NE(declined.err.find("違うようです。\n" + removable + "\n同期を続けますか？ [y/n]: "),
+            std::string::npos)
+      << declined.err;
+  EXPECT_TRUE(fs::is_empty(removable));
+
+  EXPECT_EQ(sync("y\n").status, 0);
+  EXPECT_EQ(readFile(removable + "a.txt"), "a");
+  EXPECT_EQ(readFile(removable + ".tandro"), "0123456789abcdef0123456789abcdef\n");
+}
+
 }  // namespace
 }  // namespace tandro

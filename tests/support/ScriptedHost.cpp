@@ -1,9 +1,14 @@
 #include "support/ScriptedHost.h"
 
+#include <utility>
+
 namespace tandro::test {
 
 Answer ScriptedHost::confirm(const std::string& text) {
   questions.push_back(text);
+  if (auto action = std::exchange(whileAsked, nullptr)) {
+    action();
+  }
   if (answers.empty()) {
     return Answer::Cancel;
   }

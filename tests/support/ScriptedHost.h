@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ class ScriptedHost : public SyncHost, public EventLog {
   std::string log;
   bool preview = false;
   std::deque<Answer> answers;  // Cancel once they run out, like a closed box
+  // Runs while the next question is open, as if the user changed files meanwhile.
+  std::function<void()> whileAsked;
   std::vector<std::string> questions;
   std::deque<bool> warningAnswers;  // No once they run out, like a closed box
   std::vector<std::string> warnings;

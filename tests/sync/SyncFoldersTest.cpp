@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
@@ -9,6 +10,8 @@
 #include "support/FaultyFileSystem.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
+#include "support/TreeSnapshot.h"
+#include "sync/RootMarker.h"
 
 namespace tandro {
 namespace {
@@ -53,6 +56,17 @@ class SyncFoldersTest : public ::testing::Test {
   }
   std::string recordOf(const std::string& key) { return profile.readRecord(key); }
   std::string completion() const { return std::string("  同期完了!! ") + kNowText + "\r\n"; }
+  // The names directly in a folder that a listing would give, the marker left out.
+  static std::vector<std::string> listed(const std::string& root) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(root)) {
+      if (entry.path().filename() != ".tandro") {
+        names.push_back(entry.path().filename().string());
+      }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 };
 
 // One file, seen in preview: what the first pass makes of it.
@@ -400,6 +414,237 @@ TEST_F(SyncFoldersTest, AFolderThatCannotBeCreatedEndsTheRunWithItsOwnMessage) {
 TEST_F(SyncFoldersTest, BothTreesEmptyGiveOnlyTheCompletionLine) {
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_EQ(host.log, completion());
+}
+
+// What a run finds has changed since its listing, when it is about to act.
+TEST_F(SyncFoldersTest, AnEditDuringAQuestionMakesALaterFileAConflict) {
+  put(local, "a/ask.txt", "asked");
+  record("a\\ask.txt", kBaseText);
+  put(local, "z.txt", "changed locally", kBase + 60);
+  put(removable, "z.txt", "old");
+  record("z.txt", kBaseText);
+  host.whileAsked = [&] { put(removable, "z.txt", "edited on the drive", kBase + 120); };
+  host.answers = {Answer::No, Answer::No};
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  ASSERT_EQ(host.questions.size(), 2u);
+  EXPECT_TRUE(host.questions[1].starts_with("両方更新されているファイルです。"))
+      << host.questions[1];
+  EXPECT_NE(host.questions[1].find("2008/02/19 15:02:59"), std::string::npos);
+  EXPECT_EQ(contentOf(removable, "z.txt"), "edited on the drive");
+  EXPECT_EQ(contentOf(local, "z.txt"), "edited on the drive");
+  EXPECT_EQ(host.log, completion() + "z.txt  ローカルへ更新\r\nスキップ:a\\ask.txt  削除\r\n");
+}
+
+TEST_F(SyncFoldersTest, FilesGoneOrBackDuringTheRunAreNeitherFailuresNorDeleted) {
+  put(local, "a/ask.txt", "asked");
+  record("a\\ask.txt", kBaseText);
+  put(local, "z.txt", "new, then deleted");
+  put(removable, "back.txt", "back");
+  record("back.txt", kBaseText);
+  host.whileAsked = [&] {
+    fs::remove(fs::path(local) / "z.txt");
+    put(local, "back.txt", "back");
+  };
+  host.answers = {Answer::No};
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_FALSE(contentOf(removable, "z.txt"));
+  EXPECT_EQ(contentOf(removable, "back.txt"), "back");
+  EXPECT_EQ(host.log, completion() + "スキップ:a\\ask.txt  削除\r\n");
+}
+
+TEST_F(SyncFoldersTest, TheHostLearnsWhatIsToBeCopiedBeforeTheFirstAction) {
+  put(local, "a.txt", "12345");
+  put(removable, "b.txt", "1234567");
+  host.preview = true;
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(host.plannedTransfers, 2u);
+  EXPECT_EQ(host.plannedBytes, 12u);
+}
+
+// The identity of the removable root: a profile that has synchronised knows its drive.
+class DriveIdentityTest : public SyncFoldersTest {
+ protected:
+  static constexpr const char* kId = "0123456789abcdef0123456789abcdef";
+  void knownProfile() { profile.WriteIni("Path", "Id", kId); }
+  void marker(const std::string& text) { test::writeFile(fs::path(removable) / ".tandro", text); }
+  std::optional<std::string> markerText() { return contentOf(removable, ".tandro"); }
+  std::string profileText() { return test::readFile(dir.path() / "Work.ini"); }
+};
+
+TEST_F(DriveIdentityTest, TheFirstCompleteRunNamesTheProfileAndMarksTheDrive) {
+  put(local, "a.txt", "a");
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  const std::string id = profile.ReadIni("Path", "Id", "");
+  EXPECT_EQ(id.size(), 32u);
+  EXPECT_EQ(id.find_first_not_of("0123456789abcdef"), std::string::npos);
+  EXPECT_EQ(markerText(), id + "\n");
+  EXPECT_EQ(listed(removable), std::vector<std::string>{"a.txt"});
+  host.log.clear();
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_TRUE(host.warnings.empty());
+  EXPECT_EQ(host.log, completion());
+}
+
+TEST_F(DriveIdentityTest, PreviewAndUnfinishedRunsNameNothing) {
+  put(local, "a.txt", "a");
+  host.preview = true;
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  host.preview = false;
+  files.failOn(test::Call::CopyFile, 61);
+  EXPECT_EQ(run(), SyncOutcome::Failed);
+  EXPECT_EQ(profile.ReadIni("Path", "Id", ""), "");
+  EXPECT_FALSE(markerText());
+}
+
+// A root that is missing is a drive not plugged in, or a folder moved away: nothing is made.
+class MissingRootTest : public DriveIdentityTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(MissingRootTest, EndsTheRunWithNothingMade) {
+  knownProfile();
+  std::string& root = GetParam() ? removable : local;
+  root = dir.root() + "media/STICK/Sync/";
+  put(GetParam() ? local : removable, "a.txt", "a");
+  const std::string before = profileText();
+  EXPECT_EQ(run(), SyncOutcome::Refused);
+  EXPECT_EQ(host.messages,
+            std::vector<std::string>{"フォルダーが見つかりません。ドライブが接続されて"
+                                     "いるか確認してください。\r\n" +
+                                     root});
+  EXPECT_EQ(host.messageIcons[0], MessageIcon::Exclamation);
+  EXPECT_FALSE(fs::exists(dir.path() / "media"));
+  EXPECT_EQ(profileText(), before);
+  EXPECT_EQ(host.log, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Roots, MissingRootTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Removable" : "Local"; });
+
+// A drive without the profile's identifier: missing marker, or another profile's only.
+class OtherDriveTest : public DriveIdentityTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    knownProfile();
+    if (GetParam()) {
+      marker("fedcba9876543210fedcba9876543210\n");
+    }
+    put(local, "kept.txt", "local");
+    put(local, "both.txt", "local both", kBase + 10);
+    put(removable, "both.txt", "removable both", kBase + 20);
+    record("kept.txt", kBaseText);
+    record("both.txt", kBaseText);
+  }
+  std::string question() const {
+    return "このフォルダーは前回同期したフォルダーと違うようです。\r\n" + removable +
+           "\r\n同期を続けますか？";
+  }
+};
+
+TEST_P(OtherDriveTest, NoLeavesEverythingAsItWas) {
+  const std::string before = profileText();
+  const auto markerBefore = markerText();
+  EXPECT_EQ(run(), SyncOutcome::Cancelled);
+  EXPECT_EQ(host.warnings, std::vector<std::string>{question()});
+  EXPECT_EQ(profileText(), before);
+  EXPECT_EQ(markerText(), markerBefore);
+  EXPECT_EQ(listed(removable), std::vector<std::string>{"both.txt"});
+  EXPECT_EQ(host.log, "");
+}
+
+TEST_P(OtherDriveTest, YesTakesTheDriveForNewAndDeletesNothing) {
+  host.warningAnswers = {true};
+  host.answers = {Answer::Yes};
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_TRUE(host.questions[0].starts_with("両方で新規に作成されているファイルです。"));
+  EXPECT_EQ(contentOf(removable, "kept.txt"), "local");
+  EXPECT_EQ(contentOf(removable, "both.txt"), "local both");
+  const std::string previous = GetParam() ? "fedcba9876543210fedcba9876543210\n" : "";
+  EXPECT_EQ(markerText(), previous + kId + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Markers, OtherDriveTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Foreign" : "Missing"; });
+
+TEST_F(DriveIdentityTest, TwoProfilesShareOneDriveWithoutQuestions) {
+  const std::string homeLocal = dir.subRoot("home");
+  ProfileStore home{files, dir.root(), [] { return std::string("Home"); }};
+  put(local, "work.txt", "w");
+  put(homeLocal, "home.txt", "h");
+  const auto runHome = [&] {
+    return SyncFolders({files, home, host, clock, homeLocal, removable});
+  };
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(run(), SyncOutcome::Completed);
+    EXPECT_EQ(runHome(), SyncOutcome::Completed);
+  }
+  EXPECT_TRUE(host.warnings.empty());
+  EXPECT_TRUE(host.questions.empty());
+  EXPECT_EQ(markerText(),
+            profile.ReadIni("Path", "Id", "") + "\n" + home.ReadIni("Path", "Id", "") + "\n");
+}
+
+TEST(RootMarkerTest, KeepsTheNewestIdentifiers) {
+  test::TempDir dir;
+  auto files = createPlatformFileSystem();
+  std::string text;
+  for (int n = 0; n < 64; ++n) {
+    text += "id" + std::to_string(n) + "\r\n";  // written elsewhere with CR LF
+  }
+  test::writeFile(dir.path() / ".tandro", text);
+  addToMarker(*files, dir.root(), "id5");
+  EXPECT_EQ(readMarker(*files, dir.root()).size(), 64u);
+  addToMarker(*files, dir.root(), "new");
+  const auto ids = readMarker(*files, dir.root());
+  ASSERT_EQ(ids.size(), 64u);
+  EXPECT_EQ(ids.front(), "id1");
+  EXPECT_EQ(ids.back(), "new");
+  EXPECT_TRUE(test::temporariesBelow(dir.path()).empty());
+}
+
+// Deleting most of one side is asked once before anything is done.
+class DeletionBrakeTest : public DriveIdentityTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    for (int n = 0; n < 11; ++n) {
+      const std::string name = "f" + std::to_string(n) + ".txt";
+      put(removable, name, "r");
+      record(name, kBaseText);
+    }
+  }
+};
+
+TEST_P(DeletionBrakeTest, AsksOnceAndNoChangesNothing) {
+  const bool yes = GetParam();
+  host.warningAnswers = {yes};
+  EXPECT_EQ(run(), yes ? SyncOutcome::Completed : SyncOutcome::Cancelled);
+  EXPECT_EQ(host.warnings, std::vector<std::string>{"11 個のファイルをリムーバブルから削除します。"
+                                                    "\r\n削除してよろしいですか？"});
+  EXPECT_EQ(listed(removable).size(), yes ? 0u : 11u);
+  EXPECT_EQ(host.log.empty(), !yes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DeletionBrakeTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Yes" : "No"; });
+
+TEST_F(DeletionBrakeTest, APreviewAsksNothing) {
+  host.preview = true;
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_TRUE(host.warnings.empty());
+  EXPECT_EQ(listed(removable).size(), 11u);
+}
+
+TEST_F(DeletionBrakeTest, TheLocalSideIsAskedToo) {
+  fs::remove_all(removable);
+  fs::create_directory(removable);
+  for (int n = 0; n < 11; ++n) {
+    put(local, "f" + std::to_string(n) + ".txt", "l");
+  }
+  host.warningAnswers = {false};
+  EXPECT_EQ(run(), SyncOutcome::Cancelled);
+  EXPECT_EQ(host.warnings, std::vector<std::string>{"11 個のファイルをローカルから削除します。"
+                                                    "\r\n削除してよろしいですか？"});
+  EXPECT_TRUE(host.questions.empty());
 }
 
 }  // namespace
