@@ -88,14 +88,8 @@ class Run {
     if (profileId_.empty()) {
       return;
     }
-    for (const std::string* root : {&c_.localRoot, &c_.removableRoot}) {
-      bool exists = false;
-      reportingFailures([&] { exists = c_.fileSystem.stamp(*root).has_value(); });
-      if (!exists) {
-        c_.host.showMessage(text::missingRootMessage(*root), MessageIcon::Exclamation);
-        throw RunEnded{SyncOutcome::Refused};
-      }
-    }
+    refuseIfMissing(c_.localRoot);
+    refuseIfMissing(c_.removableRoot);
     std::vector<std::string> ids;
     reportingFailures([&] { ids = readMarker(c_.fileSystem, c_.removableRoot); });
     if (std::find(ids.begin(), ids.end(), profileId_) != ids.end()) {
@@ -105,6 +99,15 @@ class Run {
       throw RunEnded{SyncOutcome::Cancelled};
     }
     recordsIgnored_ = true;
+  }
+
+  void refuseIfMissing(const std::string& root) {
+    bool exists = false;
+    reportingFailures([&] { exists = c_.fileSystem.stamp(root).has_value(); });
+    if (!exists) {
+      c_.host.showMessage(text::missingRootMessage(root), MessageIcon::Exclamation);
+      throw RunEnded{SyncOutcome::Refused};
+    }
   }
 
   // A complete acting run leaves its identifier in the profile and in the removable root.
@@ -148,19 +151,30 @@ class Run {
     targetPath_ = root;
     targetRoot_ = nullptr;
     FileList list;
-    attempt(
-        [&] {
-          if (Prefetched* first = std::exchange(prefetched, nullptr)) {
-            if (first->failure) {
-              std::rethrow_exception(first->failure);
-            }
-            list = std::move(first->list);
-            return;
-          }
-          list = FileList();
-          GetFileList(list, root, "", c_.fileSystem, c_.profile, progress);
-        },
-        [&] { recordsIgnored_ = true; });
+    const auto listing = [&] {
+      if (Prefetched* first = std::exchange(prefetched, nullptr)) {
+        if (first->failure) {
+          std::rethrow_exception(first->failure);
+        }
+        list = std::move(first->list);
+        return;
+      }
+      list = FileList();
+      GetFileList(list, root, "", c_.fileSystem, c_.profile, progress);
+    };
+    if (profileId_.empty()) {
+      attempt(listing, [&] { recordsIgnored_ = true; });
+    } else {
+      // A root that went away since it was checked is not made anew either.
+      reportingFailures([&] {
+        try {
+          listing();
+        } catch (const Failure&) {
+          refuseIfMissing(root);
+          throw;
+        }
+      });
+    }
     attempt([&] { listedIdentity(root) = rootIdentity(root); });
     return list;
   }

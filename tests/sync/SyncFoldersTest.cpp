@@ -517,6 +517,17 @@ TEST_P(MissingRootTest, EndsTheRunWithNothingMade) {
   EXPECT_EQ(host.log, "");
 }
 
+TEST_F(DriveIdentityTest, ADrivePulledBeforeItsListingIsNotMadeAnew) {
+  knownProfile();
+  marker(std::string(kId) + "\n");
+  put(local, "a.txt", "a");
+  files.beforeCall(test::Call::ListFolder, [&] { fs::rename(removable, dir.path() / "pulled"); });
+  EXPECT_EQ(run(), SyncOutcome::Refused);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_TRUE(host.messages[0].ends_with("\r\n" + removable));
+  EXPECT_FALSE(fs::exists(removable));
+}
+
 INSTANTIATE_TEST_SUITE_P(Roots, MissingRootTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Removable" : "Local"; });
 
