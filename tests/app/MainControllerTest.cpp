@@ -2,6 +2,7 @@
 // profiles in a temporary profile folder, trees in a temporary folder, every box answered
 // from a script.
 #include <QCheckBox>
+#include <QDirIterator>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -48,6 +49,28 @@ void verifyInputsEnabled(const Desk& desk, bool enabled) {
   QCOMPARE(desk.window.cursor().shape(), enabled ? Qt::ArrowCursor : Qt::WaitCursor);
 }
 
+// Every file below `root`, hidden ones too, with "/" between names; none for a missing root.
+QStringList filesIn(const QString& root) {
+  QStringList files;
+  QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    files << QDir(root).relativeFilePath(it.next());
+  }
+  files.sort();
+  return files;
+}
+
+// A file given the moment of every run, so that a record of that moment finds it unchanged.
+void putAtRunTime(const QString& path) {
+  writeFile(path, "x");
+  QFile file(path);
+  const QDateTime runTime = QDateTime::fromString(kNowText, QStringLiteral("yyyy/MM/dd H:mm:ss"));
+  if (!file.open(QIODevice::Append) ||
+      !file.setFileTime(runTime, QFileDevice::FileModificationTime)) {
+    qFatal("cannot set the time of %s", qPrintable(path));
+  }
+}
+
 void verifyBox(const ScriptedMessageBoxes::Shown& box, const QString& text,
                MessageBoxes::Buttons buttons, MessageBoxes::Icon icon) {
   QCOMPARE(box.text, text);
@@ -87,6 +110,8 @@ class MainControllerTest : public QObject {
   void inputsLockedOnlyWhileRunning();
   void wholeRunFromWindow_data();
   void wholeRunFromWindow();
+  void guardsSpeakThroughTheWindow_data();
+  void guardsSpeakThroughTheWindow();
 
  private:
   // A started desk with the profiles Alpha and Beta, whose roots lie in `trees_`.
@@ -483,6 +508,116 @@ void MainControllerTest::wholeRunFromWindow() {
   QCOMPARE(trees_->has(trees_->local(), "c.txt"), !preview);
   QCOMPARE(readFile(desk.profilePath("Work")).contains("[Tandro]"), !preview);
   QVERIFY(desk.boxes.shown.empty());
+}
+
+void MainControllerTest::guardsSpeakThroughTheWindow_data() {
+  QTest::addColumn<QString>("missing");
+  QTest::addColumn<bool>("knownDrive");
+  QTest::addColumn<QStringList>("local");
+  QTest::addColumn<QStringList>("removable");
+  QTest::addColumn<bool>("preview");
+  QTest::addColumn<QString>("box");
+  QTest::addColumn<MessageBoxes::Buttons>("buttons");
+  QTest::addColumn<Result>("answer");
+  QTest::addColumn<QStringList>("localAfter");
+  QTest::addColumn<QStringList>("removableAfter");
+  // Files on the removable side are recorded as last transferred at the moment of the run.
+  // "%L" and "%R" in a box stand for the two roots.
+  const QString missingRoot = QStringLiteral(
+      "フォルダーが見つかりません。ドライブが接続されているか確認してください。\r\n");
+  const QString otherDrive = QStringLiteral(
+      "このフォルダーは前回同期したフォルダーと違うようです。\r\n%R\r\n同期を続けますか？");
+  const QString massDeletion =
+      QStringLiteral("11 個のファイルをリムーバブルから削除します。\r\n削除してよろしいですか？");
+  QStringList many;
+  for (int i = 0; i <= 10; ++i) {
+    many << QStringLiteral("docs/f%1.txt").arg(i, 2, 10, QLatin1Char('0'));
+  }
+  const QStringList manyOnKnownDrive = QStringList{".tandro"} + many;
+  const auto yesNo = MessageBoxes::Buttons::YesNoDefaultNo;
+
+  QTest::newRow("local root missing")
+      << "local" << true << QStringList() << QStringList{"b.txt"} << false << missingRoot + "%L"
+      << MessageBoxes::Buttons::Ok << Result::Ok << QStringList()
+      << QStringList{".tandro", "b.txt"};
+  QTest::newRow("removable root missing")
+      << "removable" << false << QStringList{"a.txt"} << QStringList() << false
+      << missingRoot + "%R" << MessageBoxes::Buttons::Ok << Result::Ok << QStringList{"a.txt"}
+      << QStringList();
+  QTest::newRow("other drive, No")
+      << "" << false << QStringList{"a.txt"} << QStringList{"b.txt"} << false << otherDrive << yesNo
+      << Result::No << QStringList{"a.txt"} << QStringList{"b.txt"};
+  // Without its records the run takes the file only on the drive for new, not deleted.
+  QTest::newRow("other drive, Yes")
+      << "" << false << QStringList{"a.txt"} << QStringList{"b.txt"} << false << otherDrive << yesNo
+      << Result::Yes << QStringList{"a.txt", "b.txt"} << QStringList{".tandro", "a.txt", "b.txt"};
+  QTest::newRow("mass deletion, No") << "" << true << QStringList() << many << false << massDeletion
+                                     << yesNo << Result::No << QStringList() << manyOnKnownDrive;
+  QTest::newRow("mass deletion, preview")
+      << "" << true << QStringList() << many << true << QString() << yesNo << Result::No
+      << QStringList() << manyOnKnownDrive;
+}
+
+// A profile that has synchronised before: a missing root is reported, another drive and a
+// mass deletion are put to the user, and a run that ends there leaves both trees as they were.
+void MainControllerTest::guardsSpeakThroughTheWindow() {
+  QFETCH(QString, missing);
+  QFETCH(bool, knownDrive);
+  QFETCH(QStringList, local);
+  QFETCH(QStringList, removable);
+  QFETCH(bool, preview);
+  QFETCH(QString, box);
+  QFETCH(MessageBoxes::Buttons, buttons);
+  QFETCH(Result, answer);
+  QFETCH(QStringList, localAfter);
+  QFETCH(QStringList, removableAfter);
+  const QByteArray id = "0123456789abcdef0123456789abcdef";
+  const QString gone = trees_->folder.filePath("gone") + '/';
+  const QString localRoot = missing == "local" ? gone : trees_->local();
+  const QString removableRoot = missing == "removable" ? gone : trees_->removable();
+  QByteArray records;
+  for (const QString& file : local) {
+    trees_->put(localRoot, file);
+  }
+  for (const QString& file : removable) {
+    putAtRunTime(removableRoot + file);
+    records += QString(file).replace('/', '\\').toUtf8() + "=" + kNowText.toUtf8() + "\r\n";
+  }
+  if (knownDrive) {
+    writeFile(removableRoot + ".tandro", id + "\n");
+  }
+  Desk desk;
+  writeFile(desk.profilePath("Work"),
+            profileText(localRoot, removableRoot) + "Id=" + id + "\r\n[Tandro]\r\n" + records);
+  storePrevActive("0");
+  QVERIFY(desk.start());
+  if (preview) {
+    click(desk.ui().chkNoCopy);
+  }
+  desk.boxes.answer(answer);
+  click(desk.ui().Command3);
+
+  if (box.isEmpty()) {
+    QVERIFY(desk.boxes.shown.empty());
+  } else {
+    QCOMPARE(desk.boxes.shown.size(), std::size_t(1));
+    verifyBox(desk.boxes.shown[0],
+              QString(box).replace("%L", localRoot).replace("%R", removableRoot), buttons,
+              MessageBoxes::Icon::Exclamation);
+  }
+  const bool completed = answer == Result::Yes || preview;
+  if (completed) {
+    QVERIFY(desk.window.logText().startsWith(completionLine()));
+  } else {
+    QCOMPARE(desk.window.logText(), QString());
+  }
+  QVERIFY(!QFileInfo::exists(gone));
+  QCOMPARE(filesIn(trees_->local()), localAfter);
+  QCOMPARE(filesIn(trees_->removable()), removableAfter);
+  if (removableAfter.contains(".tandro")) {
+    QCOMPARE(readFile(trees_->removable() + ".tandro"), id + "\n");
+  }
+  verifyInputsEnabled(desk, true);
 }
 
 }  // namespace tandro::test
