@@ -110,13 +110,17 @@ class Run {
     }
   }
 
-  // A complete acting run leaves its identifier in the profile and in the removable root.
+  // A complete acting run leaves its identifier in the removable root and in the profile,
+  // in this order: a profile never names a drive that does not carry its identifier.
   void recordRootIdentity() {
-    if (profileId_.empty()) {
+    const bool isNew = profileId_.empty();
+    if (isNew) {
       profileId_ = newProfileId();
-      c_.profile.writeDeferred(kPathSection, kProfileIdKey, profileId_);
     }
     addToMarker(c_.fileSystem, c_.removableRoot, profileId_);
+    if (isNew) {
+      c_.profile.writeDeferred(kPathSection, kProfileIdKey, profileId_);
+    }
   }
 
   // A listing made ahead on another thread: its list, or the failure it ended with.

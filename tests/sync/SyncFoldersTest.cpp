@@ -493,6 +493,8 @@ TEST_F(DriveIdentityTest, PreviewAndUnfinishedRunsNameNothing) {
   host.preview = false;
   files.failOn(test::Call::CopyFile, 61);
   EXPECT_EQ(run(), SyncOutcome::Failed);
+  files.failOn(test::Call::RenameFile, 70, ".tandro");  // the marker cannot be written
+  EXPECT_EQ(run(), SyncOutcome::Failed);
   EXPECT_EQ(profile.ReadIni("Path", "Id", ""), "");
   EXPECT_FALSE(markerText());
 }

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "common/Win32Text.h"
+#include "sync/RootMarker.h"
 
 #include "support/FailureOf.h"
 #include "support/TempDir.h"
@@ -172,6 +173,25 @@ TEST_F(Win32FileSystemTest, StampsTellAReplacedFileOfTheSameSizeAndTime) {
   EXPECT_EQ(after->size, before->size);
   EXPECT_EQ(after->modifiedNs, before->modifiedNs);
   EXPECT_NE(after, before);
+}
+
+// The marker must be left out of listings, which on Windows takes the hidden attribute.
+TEST_F(Win32FileSystemTest, TheRootMarkerIsHiddenAndKeepsOneIdentifierALine) {
+  const std::string first = "0123456789abcdef0123456789abcdef";
+  const std::string second = "fedcba9876543210fedcba9876543210";
+  addToMarker(files, dir.root(), first);
+  const DWORD attributes = ::GetFileAttributesW(widened(at(".tandro")).c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_EQ(readMarker(files, dir.root()), std::vector<std::string>{first});
+  // The second write replaces a hidden file.
+  addToMarker(files, dir.root(), second);
+  EXPECT_EQ(files.readFile(at(".tandro")), first + "\n" + second + "\n");
+  EXPECT_EQ(readMarker(files, dir.root()), (std::vector<std::string>{first, second}));
+  EXPECT_NE(::GetFileAttributesW(widened(at(".tandro")).c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  const std::vector<std::pair<std::string, EntryKind>> expected = {{".tandro", EntryKind::Other}};
+  EXPECT_EQ(listing(), expected);
+  EXPECT_FALSE(files.normalFile(at(".tandro")).has_value());
 }
 
 }  // namespace
