@@ -158,16 +158,35 @@ void MainController::saveRoots() {
   }
 }
 
+namespace {
+
+// The inputs stay locked for exactly as long as the run lasts, however it ends.
+class InputLock {
+ public:
+  explicit InputLock(FrmTandro& window) : window_(window) {
+    window_.setRunning(true);
+    window_.EnableInputs(false);
+  }
+  ~InputLock() {
+    window_.flushLog();
+    window_.EnableInputs(true);
+    window_.setRunning(false);
+  }
+  InputLock(const InputLock&) = delete;
+  InputLock& operator=(const InputLock&) = delete;
+
+ private:
+  FrmTandro& window_;
+};
+
+}  // namespace
+
 void MainController::runSynchronisation() {
   const auto& ui = window_.controls();
-  window_.setRunning(true);
-  window_.EnableInputs(false);
+  const InputLock inputLock(window_);
   WindowHost host(window_, services_.messageBoxes, services_.eventLog);
   SyncFolders({window_.fileSystem(), profile_, host, services_.clock, utf8(ui.Text1->text()),
                utf8(ui.Text2->text())});
-  window_.flushLog();
-  window_.EnableInputs(true);
-  window_.setRunning(false);
 }
 
 void MainController::showFailure(const Failure& failure) {

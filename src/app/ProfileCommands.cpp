@@ -12,6 +12,7 @@
 #include "dialogs/FrmSelectFolder.h"
 #include "sync/GetFileList.h"
 #include "sync/RootCheck.h"
+#include "sync/SyncTexts.h"
 
 namespace tandro {
 
@@ -81,6 +82,13 @@ void ProfileCommands::disableAllFolders() {
     return;
   }
   try {
+    // It writes the profile, so no run may use the profile meanwhile.
+    const auto lock = profile_.tryLock();
+    if (!lock) {
+      services_.messageBoxes.show(&window_, QString::fromUtf8(sync_text::kProfileInUse),
+                                  MessageBoxes::Buttons::Ok, MessageBoxes::Icon::Exclamation);
+      return;
+    }
     writeFolderKeys(withTrailingSeparator(localRoot), withTrailingSeparator(removableRoot));
   } catch (const Failure& failure) {
     services_.messageBoxes.show(&window_, QString::fromStdString(failure.numberAndDescription()),

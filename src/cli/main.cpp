@@ -138,8 +138,8 @@ int main(int argc, char** argv) {
   } catch (const Refusal& refusal) {
     std::cerr << "tandro-sync: " << refusal.message << std::endl;
     return kRefused;
-  } catch (const tandro::Failure& failure) {
-    std::cerr << "tandro-sync: " << failure.numberAndDescription() << std::endl;
+  } catch (const std::exception& failure) {
+    std::cerr << "tandro-sync: " << asFailure(failure).numberAndDescription() << std::endl;
     return kFailed;
   }
 }

@@ -1,5 +1,7 @@
 #include "common/Failure.h"
 
+#include <new>
+
 namespace tandro {
 
 Failure::Failure(std::int32_t number, std::string source, std::string description)
@@ -17,9 +19,23 @@ std::string Failure::numberAndDescription() const {
   return std::to_string(number_) + ":" + description_;
 }
 
+Failure asFailure(const std::exception& exception) {
+  if (const auto* failure = dynamic_cast<const Failure*>(&exception)) {
+    return *failure;
+  }
+  if (dynamic_cast<const std::bad_alloc*>(&exception) != nullptr) {
+    return Failure::ofNumber(failure_number::kOutOfMemory);
+  }
+  return Failure::ofNumber(failure_number::kInternalError, exception.what());
+}
+
 std::string standardDescription(std::int32_t number) {
   namespace n = failure_number;
   switch (number) {
+    case n::kOutOfMemory:
+      return "メモリが不足しています。";
+    case n::kInternalError:
+      return "内部エラーです。";
     case n::kTypeMismatch:
       return "型が一致しません。";
     case n::kFileNotFound:

@@ -10,6 +10,7 @@ namespace tandro {
 
 // Failure numbers of the classic run-time numbering, and the one application-defined one.
 namespace failure_number {
+inline constexpr std::int32_t kOutOfMemory = 7;
 inline constexpr std::int32_t kTypeMismatch = 13;
 inline constexpr std::int32_t kFileNotFound = 53;
 inline constexpr std::int32_t kDeviceIo = 57;
@@ -18,6 +19,7 @@ inline constexpr std::int32_t kPermissionDenied = 70;
 inline constexpr std::int32_t kDiskNotReady = 71;
 inline constexpr std::int32_t kPathFileAccess = 75;
 inline constexpr std::int32_t kPathNotFound = 76;
+inline constexpr std::int32_t kInternalError = 51;
 inline constexpr std::int32_t kDuplicateKey = 457;
 inline constexpr std::int32_t kApplicationBase = static_cast<std::int32_t>(0x80040000u);
 }  // namespace failure_number
@@ -52,6 +54,10 @@ class Failure : public std::exception {
 
 // The program's Japanese description of a failure number; empty for unknown numbers.
 std::string standardDescription(std::int32_t number);
+
+// Any exception as the failure record it is, or stands for: out of memory, or an internal
+// error that carries the exception's text.
+Failure asFailure(const std::exception& exception);
 
 // Runs `body`; a failure leaving it gets `label` in front of its source and goes on.
 template <typename Body>

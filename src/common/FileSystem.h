@@ -39,6 +39,12 @@ struct FileStamp {
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
+// An exclusive lock on a file, held until this object is destroyed.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -66,6 +72,10 @@ class FileSystem {
   virtual std::optional<std::string> readFile(const std::string& path) = 0;
   // Creates or truncates `path`, writes `data` and waits until it is on the disk.
   virtual void writeFile(const std::string& path, const std::string& data) = 0;
+  // Takes an exclusive advisory lock on the file at `path`, made hidden and empty when
+  // missing; nothing when another holder (this process or another) has it. The system
+  // releases the lock when its process dies.
+  virtual std::unique_ptr<FileLock> tryLockExclusive(const std::string& path) = 0;
   // Makes the file at `path` hidden where hiding is an attribute; a name that begins with
   // "." is hidden already where it is not.
   virtual void hideFile(const std::string& path) = 0;

@@ -2,10 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "common/SystemError.h"
 
@@ -25,6 +27,7 @@ bool isHiddenName(const std::string& name) {
 class Descriptor {
  public:
   explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   ~Descriptor() {
@@ -287,6 +290,36 @@ void PosixFileSystem::writeFile(const std::string& path, const std::string& data
   if (::fsync(file.get()) != 0 || file.close() != 0) {
     fail(path, PathRole::File);
   }
+}
+
+namespace {
+
+// flock, not fcntl: a second descriptor of the same process conflicts too, and a lock is
+// never dropped because some other descriptor of the file was closed.
+class DescriptorLock : public FileLock {
+ public:
+  explicit DescriptorLock(Descriptor descriptor) : descriptor_(std::move(descriptor)) {}
+
+ private:
+  Descriptor descriptor_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> PosixFileSystem::tryLockExclusive(const std::string& path) {
+  Descriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+  if (file.get() < 0) {
+    fail(path, PathRole::Folder);
+  }
+  while (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) {
+      return nullptr;
+    }
+    if (errno != EINTR) {
+      fail(path, PathRole::File);
+    }
+  }
+  return std::make_unique<DescriptorLock>(std::move(file));
 }
 
 void PosixFileSystem::hideFile(const std::string&) {}

@@ -297,6 +297,35 @@ void Win32FileSystem::writeFile(const std::string& path, const std::string& data
   }
 }
 
+namespace {
+
+class HandleLock : public FileLock {
+ public:
+  explicit HandleLock(Handle handle) : handle_(std::move(handle)) {}
+
+ private:
+  Handle handle_;  // closing the handle releases the lock
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> Win32FileSystem::tryLockExclusive(const std::string& path) {
+  Handle file = openFile(path, GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_HIDDEN);
+  if (!file.valid()) {
+    fail(path, PathRole::Folder);
+  }
+  OVERLAPPED whole{};
+  if (::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                   MAXDWORD, &whole) == 0) {
+    if (::GetLastError() == ERROR_LOCK_VIOLATION) {
+      return nullptr;
+    }
+    fail(path, PathRole::File);
+  }
+  return std::make_unique<HandleLock>(std::move(file));
+}
+
 void Win32FileSystem::hideFile(const std::string& path) {
   const auto wide = widened(path);
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());

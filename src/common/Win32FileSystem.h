@@ -23,6 +23,7 @@ class Win32FileSystem : public FileSystem {
   std::optional<FileStamp> stamp(const std::string& path) override;
   std::optional<std::string> readFile(const std::string& path) override;
   void writeFile(const std::string& path, const std::string& data) override;
+  std::unique_ptr<FileLock> tryLockExclusive(const std::string& path) override;
   void hideFile(const std::string& path) override;
 };
 

@@ -49,10 +49,37 @@ std::string asReturnedDefault(const std::string& defaultValue) {
   return text;
 }
 
-// Hidden and beside the profile, so that the rename stays on one volume.
-std::string temporaryPathFor(const std::string& path) {
+// A hidden file beside the profile; beside it, the temporary file's rename stays on one
+// volume.
+std::string hiddenPathBeside(const std::string& path, const char* suffix) {
   const auto folder = folderPart(path);
-  return folder + "." + path.substr(folder.size()) + ".tmp";
+  return folder + "." + path.substr(folder.size()) + suffix;
+}
+
+std::string temporaryPathFor(const std::string& path) {
+  return hiddenPathBeside(path, ".tmp");
+}
+
+// An editor's "UTF-8 with BOM": the platform skips the mark, reads the text after it as UTF-8
+// whatever the code page, and writes the mark and UTF-8 again when it rewrites the file.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// The file's content as UTF-8 text; `marked` tells whether it began with the mark.
+std::string textOfProfile(std::string bytes, bool& marked) {
+  marked = bytes.starts_with(kUtf8Mark);
+  if (!marked) {
+    return fromProfileCodePage(std::move(bytes));
+  }
+  bytes.erase(0, kUtf8Mark.size());
+  return bytes;
+}
+
+std::string contentOfProfile(std::string text, bool marked) {
+  if (!marked) {
+    return toProfileCodePage(std::move(text));
+  }
+  text.insert(0, kUtf8Mark);
+  return text;
 }
 
 struct Change {
@@ -77,6 +104,7 @@ struct ProfileStore::State {
   std::string loadedPath;
   std::optional<FileStamp> loadedStamp;
   IniDocument document;
+  bool marked = false;          // the file began with the UTF-8 mark
   std::vector<Change> pending;  // kept in order until a rewrite has carried them
   SteadyClock::time_point oldestPending;
   SteadyClock::duration lastFlushCost{};
@@ -116,7 +144,8 @@ void ProfileStore::State::refresh(const std::string& path) {
     removeTemporaryQuietly(files, temporaryPathFor(path));  // what a killed rewrite left
   }
   auto content = files.readFile(path);
-  document = content ? IniDocument(fromProfileCodePage(std::move(*content))) : IniDocument();
+  marked = false;
+  document = content ? IniDocument(textOfProfile(std::move(*content), marked)) : IniDocument();
   loaded = true;
   loadedPath = path;
   loadedStamp = stamp;
@@ -153,7 +182,7 @@ void ProfileStore::State::flush() {
   }
   const auto start = SteadyClock::now();
   refresh(loadedPath);  // an edit by another program is kept; the changes go on top of it
-  rewrite(loadedPath, toProfileCodePage(document.text()));
+  rewrite(loadedPath, contentOfProfile(document.text(), marked));
   pending.clear();
   lastFlushCost = SteadyClock::now() - start;
 }
@@ -194,7 +223,11 @@ std::string ProfileStore::ReadIni(const std::string& section, const std::string&
   const std::lock_guard lock(state_->mutex);
   auto value =
       state_->current().value(throughProfileCodePage(section), throughProfileCodePage(key));
-  return value ? std::move(*value) : asReturnedDefault(defaultValue);
+  if (!value) {
+    return asReturnedDefault(defaultValue);
+  }
+  // The platform's ANSI functions hand a UTF-8 file's text back in the code page.
+  return state_->marked ? throughProfileCodePage(std::move(*value)) : std::move(*value);
 }
 
 void ProfileStore::WriteIni(const std::string& section, const std::string& key,
@@ -233,6 +266,10 @@ void ProfileStore::holdProfileName(bool hold) {
     state_->heldName = state_->profileName();
     state_->loaded = false;  // what was edited before the run counts in it
   }
+}
+
+std::unique_ptr<FileLock> ProfileStore::tryLock() {
+  return state_->files.tryLockExclusive(hiddenPathBeside(profilePath(), ".lock"));
 }
 
 void ProfileStore::flush() {

@@ -59,6 +59,11 @@ class ProfileStore {
   // may be called from more than one thread.
   void holdProfileName(bool hold);
 
+  // The current profile's exclusive lock (on a hidden file beside it, as the profile itself
+  // is replaced at every rewrite), held by a run or another writer for its whole length;
+  // nothing when another holder has it. Throws when the lock file cannot be made.
+  std::unique_ptr<FileLock> tryLock();
+
   // Writes all deferred changes in one atomic rewrite. Nothing to do costs nothing.
   void flush();
   // Flushes when the oldest deferred change waits for a second or longer, or ten times as

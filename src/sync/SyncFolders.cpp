@@ -61,25 +61,47 @@ class Run {
     // the host at every record and keeps the listing thread away from the host.
     const ProfileNameHold hold(c_.profile);
     try {
-      c_.host.clearLog();
-      checkRootIdentity();
-      const auto [localList, removableList] = listTrees();
-      const Plan plan = planRun(localList, removableList);
-      askBeforeMassDeletion(plan.totals);
-      c_.host.planned(plan.totals.transfers, plan.totals.bytes);
-      act(plan, localList, removableList);
-      if (!c_.host.previewEnabled()) {
-        reportingFailures([&] { recordRootIdentity(); });
+      try {
+        const auto lock = lockProfile();
+        runSteps();
+        return SyncOutcome::Completed;
+      } catch (const std::exception& failure) {
+        // A failure of no step's own (memory, a thread that cannot start) ends the run the
+        // same way.
+        report(asFailure(failure));
       }
-      attempt([&] { c_.profile.flush(); });
-      c_.host.prependToLog(text::completionLine(formatDateTime(now())));
-      return SyncOutcome::Completed;
     } catch (const RunEnded& ended) {
       return ended.outcome;
     }
   }
 
  private:
+  void runSteps() {
+    c_.host.clearLog();
+    checkRootIdentity();
+    const auto [localList, removableList] = listTrees();
+    const Plan plan = planRun(localList, removableList);
+    askBeforeMassDeletion(plan.totals);
+    c_.host.planned(plan.totals.transfers, plan.totals.bytes);
+    act(plan, localList, removableList);
+    if (!c_.host.previewEnabled()) {
+      reportingFailures([&] { recordRootIdentity(); });
+    }
+    attempt([&] { c_.profile.flush(); });
+    c_.host.prependToLog(text::completionLine(formatDateTime(now())));
+  }
+
+  // One run per profile: a second one touches nothing.
+  std::unique_ptr<FileLock> lockProfile() {
+    std::unique_ptr<FileLock> lock;
+    reportingFailures([&] { lock = c_.profile.tryLock(); });
+    if (!lock) {
+      c_.host.showMessage(text::kProfileInUse, MessageIcon::Exclamation);
+      throw RunEnded{SyncOutcome::Refused};
+    }
+    return lock;
+  }
+
   // A profile that has synchronised before knows its drive: a missing root is not made
   // anew, and a removable root without the profile's identifier is put to the user. Taken
   // for new, it is synchronised as a root the run has just made.

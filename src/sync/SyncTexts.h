@@ -15,6 +15,7 @@ inline constexpr const char* kChangedOnBoth = "  両方更新";
 inline constexpr const char* kNewOnBoth = "  両方で新規に作成";
 inline constexpr const char* kSkipMark = "スキップ:";
 inline constexpr const char* kReportLabel = "同期処理";
+inline constexpr const char* kProfileInUse = "このプロファイルは別の同期で使用中です。";
 
 // The question before a local file is deleted because its removable copy is gone.
 std::string deleteQuestion(const std::string& relativePath);

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "AppTestSupport.h"
+#include "profile/ProfileStore.h"
 #include "sync/RootCheck.h"
 
 namespace tandro::test {
@@ -112,6 +113,9 @@ class MainControllerTest : public QObject {
   void wholeRunFromWindow();
   void guardsSpeakThroughTheWindow_data();
   void guardsSpeakThroughTheWindow();
+  void aProfileInUseIsLeftAlone_data();
+  void aProfileInUseIsLeftAlone();
+  void inputsUnlockedWhateverEndsTheRun();
 
  private:
   // A started desk with the profiles Alpha and Beta, whose roots lie in `trees_`.
@@ -617,6 +621,57 @@ void MainControllerTest::guardsSpeakThroughTheWindow() {
   if (removableAfter.contains(".tandro")) {
     QCOMPARE(readFile(trees_->removable() + ".tandro"), id + "\n");
   }
+  verifyInputsEnabled(desk, true);
+}
+
+void MainControllerTest::aProfileInUseIsLeftAlone_data() {
+  QTest::addColumn<bool>("disable");
+  QTest::newRow("Sync") << false;
+  QTest::newRow("Disable") << true;
+}
+
+// Another run (here: another holder of the profile's lock) has the profile: the command
+// says so and touches nothing.
+void MainControllerTest::aProfileInUseIsLeftAlone() {
+  QFETCH(bool, disable);
+  Desk desk;
+  desk.writeProfile("Work", trees_->local(), trees_->removable());
+  storePrevActive("0");
+  QVERIFY(desk.start());
+  trees_->put(trees_->local(), "docs/a.txt");
+  const QByteArray profileBefore = readFile(desk.profilePath("Work"));
+  auto files = createPlatformFileSystem();
+  ProfileStore other(*files, desk.profiles.path().toStdString() + "/", [] { return "Work"; });
+  const auto lock = other.tryLock();
+  QVERIFY(lock);
+  if (disable) {
+    desk.boxes.answer(Result::Yes);
+  }
+  desk.boxes.answer(Result::Ok);
+  click(disable ? desk.ui().Command5 : desk.ui().Command3);
+
+  verifyBox(desk.boxes.shown.back(), QStringLiteral("このプロファイルは別の同期で使用中です。"),
+            MessageBoxes::Buttons::Ok, MessageBoxes::Icon::Exclamation);
+  QCOMPARE(readFile(desk.profilePath("Work")), profileBefore);
+  QVERIFY(!trees_->has(trees_->removable(), "docs/a.txt"));
+  QCOMPARE(desk.window.logText(), QString());
+  verifyInputsEnabled(desk, true);
+}
+
+// Even a failure no step of the run handles (here the message boxes themselves fail) leaves
+// the window usable.
+void MainControllerTest::inputsUnlockedWhateverEndsTheRun() {
+  Desk desk;
+  QVERIFY(desk.start());
+  trees_->put(trees_->local(), "both.txt", "local");
+  trees_->put(trees_->removable(), "both.txt", "removable");
+  typeInto(desk.ui().cmbEnviron, "Work");
+  typeInto(desk.ui().Text1, trees_->local());
+  typeInto(desk.ui().Text2, trees_->removable());
+  const auto failingBox = [] { throw std::runtime_error("the box cannot be shown"); };
+  desk.boxes.answer(Result::Cancel, failingBox);
+  desk.boxes.answer(Result::Ok, failingBox);
+  QVERIFY_THROWS_EXCEPTION(std::runtime_error, desk.controller.synchronise());
   verifyInputsEnabled(desk, true);
 }
 

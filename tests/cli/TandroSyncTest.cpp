@@ -3,6 +3,9 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
 #include <filesystem>
 #include <vector>
 
@@ -162,6 +165,32 @@ TEST_F(TandroSyncTest, UnsafeOrMissingInputIsRefusedAndNothingIsTouched) {
     EXPECT_EQ(result.status, 2) << arguments.back();
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
   }
+}
+
+TEST_F(TandroSyncTest, ASecondProcessOnTheSameProfileIsRefused) {
+  writeFile(local + "a.txt", "local");
+  writeFile(removable + "a.txt", "removable");
+  writeProfile(local, removable);
+  // The first run waits at its conflict question, its input still open.
+  const std::string firstErr = (dir.path() / "first-err.txt").string();
+  const std::string command = std::string(TANDRO_SYNC_PATH) + " --profile-dir '" + profiles +
+                              "' Work >/dev/null 2>'" + firstErr + "'";
+  FILE* first = ::popen(command.c_str(), "w");
+  ASSERT_NE(first, nullptr);
+  const auto asking = [&] {
+    return fs::exists(firstErr) && readFile(firstErr).find("[y/n/c]") != std::string::npos;
+  };
+  for (int wait = 0; wait < 6000 && !asking(); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(asking());
+  const Result second = sync("y\n");
+  EXPECT_EQ(second.status, 2);
+  EXPECT_EQ(second.err, "このプロファイルは別の同期で使用中です。\n");
+  EXPECT_EQ(readFile(removable + "a.txt"), "removable");
+  const int firstStatus = ::pclose(first);  // end of input: the question is cancelled
+  EXPECT_EQ(WEXITSTATUS(firstStatus), 3);
+  EXPECT_EQ(sync("y\n").status, 0);  // the lock went with the first process
 }
 
 TEST_F(TandroSyncTest, AProfileThatKnowsItsDriveRefusesAMissingOneAndAsksAboutAnother) {

@@ -156,6 +156,33 @@ TEST_F(ProfileStoreTest, WritesChangeOnlyTheirOwnLines) {
   EXPECT_EQ(folderContent(), std::vector<std::string>{"work.ini"});
 }
 
+// A file that an editor saved as "UTF-8 with BOM" is UTF-8 whatever the code page, as the
+// platform reads and rewrites it; the mark stays, and a file without one gains none.
+TEST_F(ProfileStoreTest, KeepsAUtf8ByteOrderMarkAndTheUtf8AfterIt) {
+  const std::string mark = "\xEF\xBB\xBF";
+  const auto bytes = [&](bool marked, const std::string& text) {
+    return marked ? mark + text : toProfileCodePage(text);
+  };
+  const std::string byHand = "[Path]\r\nLocal=C:\\資料\\\r\n; by hand\n[Tandro]\r\nx = 1 \r\n";
+  const std::string record = "資料\\報告書.txt=2008/02/19 9:05:03\r\n";
+  const struct {
+    std::string name;
+    bool marked;
+    std::string before, local, after;
+  } cases[] = {
+      {"marked", true, byHand, "C:\\資料\\", byHand + record},
+      {"the mark alone", true, "", "", "[Tandro]\r\n" + record},
+      {"no mark", false, byHand, "C:\\資料\\", byHand + record},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::writeFile(profile(), bytes(c.marked, c.before));
+    EXPECT_EQ(store.ReadIni("Path", "Local", ""), c.local);
+    store.WriteIni(kRecordSection, "資料\\報告書.txt", "2008/02/19 9:05:03");
+    EXPECT_EQ(test::readFile(profile()), bytes(c.marked, c.after));
+  }
+}
+
 TEST_F(ProfileStoreTest, MissingFileReadsAsDefaultsUntilAWriteCreatesIt) {
   EXPECT_EQ(store.ReadIni("Path", "Local", "none"), "none");
   EXPECT_EQ(store.readRecord("資料\\報告書.txt"), "");

@@ -73,6 +73,9 @@ void FaultyFileSystem::writeFile(const std::string& path, const std::string& dat
   check(Call::WriteFile, path);
   real_->writeFile(path, data);
 }
+std::unique_ptr<FileLock> FaultyFileSystem::tryLockExclusive(const std::string& path) {
+  return real_->tryLockExclusive(path);
+}
 void FaultyFileSystem::hideFile(const std::string& path) {
   check(Call::HideFile, path);
   real_->hideFile(path);

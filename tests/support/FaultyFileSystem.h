@@ -49,6 +49,7 @@ class FaultyFileSystem : public FileSystem {
   std::optional<FileStamp> stamp(const std::string& path) override;
   std::optional<std::string> readFile(const std::string& path) override;
   void writeFile(const std::string& path, const std::string& data) override;
+  std::unique_ptr<FileLock> tryLockExclusive(const std::string& path) override;
   void hideFile(const std::string& path) override;
 
  private:

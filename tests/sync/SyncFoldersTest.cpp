@@ -411,6 +411,30 @@ TEST_F(SyncFoldersTest, AFolderThatCannotBeCreatedEndsTheRunWithItsOwnMessage) {
   EXPECT_TRUE(host.messages[0].starts_with("70:書き込みできません。"));
 }
 
+TEST_F(SyncFoldersTest, ASecondRunOnTheSameProfileTouchesNothing) {
+  put(local, "a.txt", "a");
+  ProfileStore other{files, dir.root(), [] { return std::string("Work"); }};
+  const auto lock = other.tryLock();
+  ASSERT_TRUE(lock);
+  host.log = "the last run's log\r\n";
+  EXPECT_EQ(run(), SyncOutcome::Refused);
+  EXPECT_EQ(host.messages, std::vector<std::string>{"このプロファイルは別の同期で使用中です。"});
+  EXPECT_EQ(host.messageIcons[0], MessageIcon::Exclamation);
+  EXPECT_EQ(host.log, "the last run's log\r\n");
+  EXPECT_FALSE(contentOf(removable, "a.txt"));
+  EXPECT_FALSE(fs::exists(dir.path() / "Work.ini"));
+}
+
+TEST_F(SyncFoldersTest, AFailureOfNoStepsOwnIsReportedLikeTheOthers) {
+  put(local, "a.txt", "a");
+  files.beforeCall(Call::CopyFile, [] { throw std::bad_alloc(); });
+  EXPECT_EQ(run(), SyncOutcome::Failed);
+  EXPECT_EQ(host.eventEntries, std::vector<std::string>{"同期処理<=Tandro  [7] メモリが不足しています。"});
+  EXPECT_FALSE(contentOf(removable, "a.txt"));
+  host.log.clear();
+  EXPECT_EQ(run(), SyncOutcome::Completed);  // and the profile is free again
+}
+
 TEST_F(SyncFoldersTest, BothTreesEmptyGiveOnlyTheCompletionLine) {
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_EQ(host.log, completion());

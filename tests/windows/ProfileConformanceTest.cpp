@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/Failure.h"
@@ -257,6 +258,44 @@ TEST_F(ProfileConformanceTest, OneSeededSequenceGivesTheSameValuesAndBytes) {
       compareRead(section, key, trace);
     } else {
       compareWrite(section, key, trace);
+    }
+  }
+}
+
+// A profile saved by an editor as "UTF-8 with BOM": the mark, then UTF-8 text, whatever the
+// code page.
+TEST_F(ProfileConformanceTest, ProfileWithAUtf8ByteOrderMark) {
+  ASSERT_EQ(::GetACP(), 932u) << "runs under a Japanese locale";
+  const std::string mark = "\xEF\xBB\xBF";
+  const struct {
+    std::string name, content;
+  } cases[] = {
+      {"ASCII", mark + "[Path]\r\nLocal=C:\\a\\\r\n[Tandro]\r\nx=1\r\n"},
+      {"Japanese", mark + "[Path]\r\nLocal=C:\\資料\\\r\n[日本語]\r\nキー=値\r\nk=한국어\r\n"},
+      {"key before any section", mark + "x=0\r\n[Path]\r\nLocal=C:\\\r\n"},
+      {"the mark alone", mark},
+  };
+  const struct {
+    std::string section, key;
+  } reads[] = {
+      {"Path", "Local"}, {"Tandro", "x"}, {"日本語", "キー"}, {"日本語", "k"}, {"Path", "x"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    store.flush();
+    test::writeFile(ours(), c.content);
+    test::writeFile(twin(), c.content);
+    for (const auto& read : reads) {
+      compareRead(read.section, read.key, "read [" + read.section + "] " + read.key);
+    }
+    for (const auto& [section, key, value] :
+         {std::tuple<std::string, std::string, std::string>{"Tandro", "y", "2"},
+          {"Path", "Local", "D:\\"},
+          {"日本語", "キー", "新しい値"}}) {
+      if (writeOurs(section, key, value)) {
+        platformWrite(section, key, value);
+      }
+      expectSameBytes("write [" + section + "] " + key + "=" + value);
+      compareRead(section, key, "read back [" + section + "] " + key);
     }
   }
 }
