@@ -25,9 +25,10 @@ if [ -z "${TANDRO_ON_XVFB:-}" ]; then
   TANDRO_ON_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 
-# The copies meet at a socket of their own and keep their settings to themselves.
+# The copies meet in a runtime folder of their own and keep their settings to themselves.
 scratch=$(mktemp -d)
-export TMPDIR=$scratch XDG_CONFIG_HOME=$scratch/config
+mkdir -m 700 "$scratch/runtime"
+export TMPDIR=$scratch XDG_RUNTIME_DIR=$scratch/runtime XDG_CONFIG_HOME=$scratch/config
 unset QT_QPA_PLATFORM
 pids=()
 cleanup() {
@@ -100,6 +101,7 @@ wait_until test -e "$scratch/wm-ready" || fail "the window manager did not start
 start_copy first
 first=$copy
 first_window=$(await_window "$first" NORMAL)
+[ -S "$XDG_RUNTIME_DIR/Tandro" ] || fail "the first copy serves no socket in the runtime folder"
 xdotool windowminimize "$first_window"
 wait_until is_iconic "$first_window" || fail "the first window was not minimised"
 screenshot first-minimised

@@ -1,11 +1,17 @@
 #include "app/SingleInstance.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocalSocket>
 #include <QWidget>
 
 #include "app/MessageBoxes.h"
 #include "common/Failure.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace tandro {
 
@@ -27,6 +33,39 @@ void bringForward(QWidget& window) {
   window.activateWindow();
 }
 
+#ifndef _WIN32
+constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+constexpr QFile::Permissions kGroupAndOthers = QFile::ReadGroup | QFile::WriteGroup |
+                                               QFile::ExeGroup | QFile::ReadOther |
+                                               QFile::WriteOther | QFile::ExeOther;
+
+// Only then can nobody else put a socket at the name first or swap the folder under us.
+bool isPrivateFolder(const QString& path) {
+  const QFileInfo folder(path);
+  const QFile::Permissions permissions = folder.permissions();
+  return folder.isDir() && !folder.isSymLink() && folder.ownerId() == ::geteuid() &&
+         permissions.testFlags(kOwnerOnly) && !permissions.testAnyFlags(kGroupAndOthers);
+}
+
+// The session's runtime folder, else a folder of our own in the temporary folder; empty when
+// neither is private. The temporary folder's name is predictable, so whoever made it first
+// must be checked rather than trusted.
+QString privateFolder() {
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (QDir::isAbsolutePath(runtime) && isPrivateFolder(runtime)) {
+    return runtime;
+  }
+  const QString own = QDir::tempPath() + QStringLiteral("/tandro-") + QString::number(::geteuid());
+  QDir().mkdir(own, kOwnerOnly);  // fails when it exists; what is there is checked all the same
+  if (isPrivateFolder(own)) {
+    return own;
+  }
+  qWarning("Tandro: %s is not this user's alone; starting without the single-instance check",
+           qPrintable(QDir::toNativeSeparators(own)));
+  return {};
+}
+#endif
+
 }  // namespace
 
 SingleInstance::SingleInstance(QString serverName) : serverName_(std::move(serverName)) {
@@ -35,11 +74,19 @@ SingleInstance::SingleInstance(QString serverName) : serverName_(std::move(serve
 }
 
 QString SingleInstance::defaultServerName() {
-  const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
-  return QStringLiteral("Tandro-") + user;
+#ifdef _WIN32
+  // A named pipe needs no folder; the access option keeps others out of it.
+  return QStringLiteral("Tandro-") + qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+#else
+  const QString folder = privateFolder();
+  return folder.isEmpty() ? QString() : folder + QStringLiteral("/Tandro");
+#endif
 }
 
 bool SingleInstance::anotherCopyRuns() {
+  if (serverName_.isEmpty()) {
+    return false;
+  }
   QLocalSocket socket;
   socket.connectToServer(serverName_);
   return socket.waitForConnected(kWaitMs);
@@ -60,6 +107,9 @@ void SingleInstance::activateRunningCopy() {
 
 void SingleInstance::serve(QWidget& window) {
   window_ = &window;
+  if (serverName_.isEmpty()) {
+    return;
+  }
   // With user-only access Qt binds a fresh socket and renames it over the name, so the socket
   // file of a copy that crashed is replaced instead of being in the way.
   if (!server_.listen(serverName_)) {

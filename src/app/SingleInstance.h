@@ -16,7 +16,8 @@ class SingleInstance : public QObject {
   Q_OBJECT
 
  public:
-  // `serverName` is the per-user meeting point; tests pass one of their own.
+  // `serverName` is the per-user meeting point; tests pass one of their own. Without one
+  // (empty) this copy neither finds nor serves others: it runs unguarded.
   explicit SingleInstance(QString serverName = defaultServerName());
 
   // True when another copy answers at the meeting point.
@@ -27,6 +28,9 @@ class SingleInstance : public QObject {
   // by a copy that crashed is taken over. Throws a Failure when the socket cannot be served.
   void serve(QWidget& window);
 
+  // A socket in a folder only this user can enter; on POSIX the session's runtime folder
+  // ($XDG_RUNTIME_DIR) when it is the user's alone, else a folder of mode 0700 this program
+  // makes in the temporary folder. Empty when neither can be had.
   static QString defaultServerName();
 
  private:
