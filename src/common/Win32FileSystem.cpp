@@ -310,8 +310,8 @@ class HandleLock : public FileLock {
 }  // namespace
 
 std::unique_ptr<FileLock> Win32FileSystem::tryLockExclusive(const std::string& path) {
-  Handle file = openFile(path, GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_ALWAYS,
-                         FILE_ATTRIBUTE_HIDDEN);
+  Handle file =
+      openFile(path, GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN);
   if (!file.valid()) {
     fail(path, PathRole::Folder);
   }

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <thread>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "support/TempDir.h"

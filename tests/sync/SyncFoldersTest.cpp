@@ -429,7 +429,8 @@ TEST_F(SyncFoldersTest, AFailureOfNoStepsOwnIsReportedLikeTheOthers) {
   put(local, "a.txt", "a");
   files.beforeCall(Call::CopyFile, [] { throw std::bad_alloc(); });
   EXPECT_EQ(run(), SyncOutcome::Failed);
-  EXPECT_EQ(host.eventEntries, std::vector<std::string>{"同期処理<=Tandro  [7] メモリが不足しています。"});
+  EXPECT_EQ(host.eventEntries,
+            std::vector<std::string>{"同期処理<=Tandro  [7] メモリが不足しています。"});
   EXPECT_FALSE(contentOf(removable, "a.txt"));
   host.log.clear();
   EXPECT_EQ(run(), SyncOutcome::Completed);  // and the profile is free again
