@@ -99,10 +99,15 @@ void MainController::selectProfile(int position) {
   loadProfileRoots();
 }
 
+// A profile that cannot be read is reported, and the program goes on with what it has.
 void MainController::loadProfileRoots() {
   const auto& ui = window_.controls();
-  ui.Text1->setText(QString::fromStdString(profile_.ReadIni("Path", "Local", "")));
-  ui.Text2->setText(QString::fromStdString(profile_.ReadIni("Path", "Remove", "")));
+  try {
+    ui.Text1->setText(QString::fromStdString(profile_.ReadIni("Path", "Local", "")));
+    ui.Text2->setText(QString::fromStdString(profile_.ReadIni("Path", "Remove", "")));
+  } catch (const std::exception& failure) {
+    showFailure(asFailure(failure));
+  }
 }
 
 void MainController::synchronise() {

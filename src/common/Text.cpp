@@ -4,6 +4,47 @@
 
 namespace tandro {
 
+bool isValidUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 0;
+    std::uint32_t codePoint = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      codePoint = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      codePoint = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      codePoint = lead & 0x07u;
+    } else {
+      return false;
+    }
+    if (i + length > text.size()) {
+      return false;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0u) != 0x80u) {
+        return false;
+      }
+      codePoint = (codePoint << 6) | (next & 0x3Fu);
+    }
+    const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (codePoint < smallest[length] || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
 std::string foldCase(std::string_view text) {
   std::string folded(text);
   std::transform(folded.begin(), folded.end(), folded.begin(), foldedChar);

@@ -19,6 +19,9 @@ std::string foldCase(std::string_view text);
 // Whether `a` and `b` differ at most in the letter case of ASCII letters.
 bool equalIgnoringCase(std::string_view a, std::string_view b);
 
+// Whether `text` is well-formed UTF-8 (no stray, overlong or surrogate sequences).
+bool isValidUtf8(std::string_view text);
+
 // A hash that is the same for texts that differ only in letter case, its low bits depending
 // on every character.
 std::uint32_t hashIgnoringCase(std::string_view text);

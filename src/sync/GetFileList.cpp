@@ -5,6 +5,7 @@
 
 #include "common/Failure.h"
 #include "common/Paths.h"
+#include "common/Text.h"
 #include "profile/CodePage.h"
 #include "sync/Transfer.h"
 
@@ -48,7 +49,8 @@ bool isBlank(char c) {
 // never find its record or would find another's: "\" separates names in a key, a line break
 // would split the key's line and "=" would end the key early; the profile drops blanks
 // around a key and reads a line that begins with ";" as a comment; and a name the profile's
-// code page cannot hold comes back as another name.
+// code page cannot hold comes back as another name. The profile is UTF-8 text, so a name that
+// is not UTF-8 would make it something an editor may rewrite.
 bool isRepresentable(const std::string& relativeFolder, const FolderEntry& entry) {
   const std::string& name = entry.name;
   if (name.find_first_of("\\=\r\n") != std::string::npos) {
@@ -60,13 +62,14 @@ bool isRepresentable(const std::string& relativeFolder, const FolderEntry& entry
   if (entry.kind == EntryKind::NormalFile && isBlank(name.back())) {
     return false;
   }
-  return throughProfileCodePage(name) == name;
+  return isValidUtf8(name) && throughProfileCodePage(name) == name;
 }
 
 }  // namespace
 
 void GetFileList(FileList& list, const std::string& root, const std::string& relativeFolder,
-                 FileSystem& fileSystem, ProfileStore& profile, const ListingProgress& progress) {
+                 FileSystem& fileSystem, ProfileStore& profile, const ListingProgress& progress,
+                 std::vector<std::string>* leftovers) {
   passingFailuresAs("GetFileList>", [&] {
     if (isBuiltInExcludedFolder(relativeFolder) || isExcludedByProfile(relativeFolder, profile)) {
       return;
@@ -74,15 +77,16 @@ void GetFileList(FileList& list, const std::string& root, const std::string& rel
     const auto entries = fileSystem.listFolder(fullPath(root, relativeFolder));
     for (const auto& entry : entries) {
       if (entry.kind == EntryKind::Folder && isRepresentable(relativeFolder, entry)) {
-        GetFileList(list, root, relativeFolder + entry.name + "\\", fileSystem, profile, progress);
+        GetFileList(list, root, relativeFolder + entry.name + "\\", fileSystem, profile, progress,
+                    leftovers);
       }
     }
     for (const auto& entry : entries) {
       if (entry.kind == EntryKind::NormalFile && isRepresentable(relativeFolder, entry) &&
           !isBookkeepingFile(entry.name)) {
         list.add(relativeFolder + entry.name, entry.facts.modified, entry.facts.size);
-      } else if (entry.kind == EntryKind::Other && isCryptTemporary(entry.name)) {
-        removeTemporaryQuietly(fileSystem, fullPath(root, relativeFolder + entry.name));
+      } else if (leftovers && entry.kind == EntryKind::Other && isLeftoverTemporary(entry.name)) {
+        leftovers->push_back(fullPath(root, relativeFolder + entry.name));
       }
     }
     if (progress) {

@@ -1,4 +1,5 @@
-// The roots a run may be given: two different, absolute folders, neither inside the other.
+// The roots a run may be given: two different, absolute folders, neither inside the other,
+// as written and as the system resolves them (links followed), with no control characters.
 // An empty root would become the separator alone, that is, the whole file system.
 #pragma once
 
@@ -9,6 +10,8 @@ namespace tandro {
 
 inline constexpr const char* kEmptyRootMessage = "フォルダーが指定されていません。";
 inline constexpr const char* kRelativeRootMessage = "フォルダーは絶対パスで指定してください。";
+inline constexpr const char* kControlCharacterRootMessage =
+    "フォルダー名に使えない文字が含まれています。";
 inline constexpr const char* kOverlappingRootsMessage =
     "ローカルとリムーバブルに同じフォルダー、または互いを含むフォルダーは指定できません。";
 

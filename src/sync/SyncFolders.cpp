@@ -80,6 +80,7 @@ class Run {
     c_.host.clearLog();
     checkRootIdentity();
     const auto [localList, removableList] = listTrees();
+    removeLeftovers();
     const Plan plan = planRun(localList, removableList);
     askBeforeMassDeletion(plan.totals);
     c_.host.planned(plan.totals.transfers, plan.totals.bytes);
@@ -148,6 +149,7 @@ class Run {
   // A listing made ahead on another thread: its list, or the failure it ended with.
   struct Prefetched {
     FileList list;
+    std::vector<std::string> leftovers;
     std::exception_ptr failure;
   };
 
@@ -160,8 +162,9 @@ class Run {
     {
       const std::jthread worker([&] {
         try {
-          GetFileList(removable.list, c_.removableRoot, "", c_.fileSystem, c_.profile,
-                      [&](std::size_t found) { removableFound = found; });
+          GetFileList(
+              removable.list, c_.removableRoot, "", c_.fileSystem, c_.profile,
+              [&](std::size_t found) { removableFound = found; }, &removable.leftovers);
         } catch (...) {
           removable.failure = std::current_exception();
         }
@@ -183,10 +186,11 @@ class Run {
           std::rethrow_exception(first->failure);
         }
         list = std::move(first->list);
+        leftovers_.insert(leftovers_.end(), first->leftovers.begin(), first->leftovers.end());
         return;
       }
       list = FileList();
-      GetFileList(list, root, "", c_.fileSystem, c_.profile, progress);
+      GetFileList(list, root, "", c_.fileSystem, c_.profile, progress, &leftovers_);
     };
     if (profileId_.empty()) {
       attempt(listing, [&] { recordsIgnored_ = true; });
@@ -203,6 +207,15 @@ class Run {
     }
     attempt([&] { listedIdentity(root) = rootIdentity(root); });
     return list;
+  }
+
+  // What killed transfers left: an acting run clears it away, a preview changes nothing.
+  void removeLeftovers() {
+    if (!c_.host.previewEnabled()) {
+      for (const auto& leftover : leftovers_) {
+        removeTemporaryQuietly(c_.fileSystem, leftover);
+      }
+    }
   }
 
   Plan planRun(const FileList& localList, const FileList& removableList) {
@@ -509,6 +522,7 @@ class Run {
   std::string checkedRemovableFolder_;
   bool recordsIgnored_ = false;  // a root was made, or the drive taken for new
   std::string profileId_;
+  std::vector<std::string> leftovers_;
   std::size_t done_ = 0;
   std::size_t total_ = 0;
 };

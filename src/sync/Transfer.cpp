@@ -1,11 +1,11 @@
 #include "sync/Transfer.h"
 
-#include <unistd.h>
-
 #include <atomic>
+#include <optional>
 
 #include "common/Failure.h"
 #include "common/Paths.h"
+#include "common/ProcessInfo.h"
 
 namespace tandro {
 
@@ -28,22 +28,39 @@ Failure namingDestination(const Failure& failure, const std::string& temporary,
 }  // namespace
 
 std::string temporaryPathBeside(const std::string& destination) {
-  static const std::string processPart = std::to_string(::getpid()) + "-";
+  static const std::string processPart = std::to_string(currentProcessId()) + "-";
   static std::atomic<unsigned long> counter{0};
   return folderPart(destination) + kTemporaryPrefix + processPart + std::to_string(++counter) +
          ".tmp";
 }
 
-bool isCryptTemporary(std::string_view name) {
+namespace {
+
+// The process number in a temporary file's name, or nothing for any other name.
+std::optional<std::int64_t> makerOf(std::string_view name) {
   constexpr std::string_view kSuffix = ".tmp";
   if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kSuffix)) {
-    return false;
+    return std::nullopt;
   }
   name.remove_prefix(std::string_view(kTemporaryPrefix).size());
   name.remove_suffix(kSuffix.size());
   const auto dash = name.find('-');
-  return dash != std::string_view::npos && isNumber(name.substr(0, dash)) &&
-         isNumber(name.substr(dash + 1));
+  if (dash == std::string_view::npos || !isNumber(name.substr(0, dash)) ||
+      !isNumber(name.substr(dash + 1)) || dash > 18) {
+    return std::nullopt;
+  }
+  return std::stoll(std::string(name.substr(0, dash)));
+}
+
+}  // namespace
+
+bool isCryptTemporary(std::string_view name) {
+  return makerOf(name).has_value();
+}
+
+bool isLeftoverTemporary(std::string_view name) {
+  const auto maker = makerOf(name);
+  return maker && !processRuns(*maker);
 }
 
 void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem) {

@@ -29,7 +29,11 @@ inline constexpr const char* kTemporaryPrefix = ".tandro-";
 std::string temporaryPathBeside(const std::string& destination);
 
 // True for a name Crypt gives its temporary files: the prefix, process id, "-", counter,
-// ".tmp". Such a file found later is what a killed run left.
+// ".tmp".
 bool isCryptTemporary(std::string_view name);
+
+// True for such a name whose process no longer runs: what a killed run left. A temporary
+// file of a running process is a copy in progress.
+bool isLeftoverTemporary(std::string_view name);
 
 }  // namespace tandro

@@ -119,8 +119,10 @@ QString uniqueServerName() {
   return QStringLiteral("TandroTest-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
-Desk::Desk(const QString& serverName, const QStringList& driveRoots)
+Desk::Desk(const QString& serverName, const QStringList& driveRoots,
+           FrmTandro::FileSystemFactory makeFileSystem)
     : serverName(serverName),
+      window(std::move(makeFileSystem)),
       controller(window, {profiles.path(), boxes, eventLog, clock,
                           [this](const QString& path) { editedFiles << path; }, driveRoots}),
       instance(serverName) {}

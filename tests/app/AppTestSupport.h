@@ -91,7 +91,8 @@ QString uniqueServerName();
 
 // The window and its controller over a temporary profile folder; the window is not loaded.
 struct Desk {
-  explicit Desk(const QString& serverName = uniqueServerName(), const QStringList& driveRoots = {});
+  explicit Desk(const QString& serverName = uniqueServerName(), const QStringList& driveRoots = {},
+                FrmTandro::FileSystemFactory makeFileSystem = createPlatformFileSystem);
 
   // Loads and shows the window; false when the load ended this copy.
   bool start();

@@ -10,6 +10,7 @@
 
 #include "AppTestSupport.h"
 #include "profile/ProfileStore.h"
+#include "support/FaultyFileSystem.h"
 #include "sync/RootCheck.h"
 
 namespace tandro::test {
@@ -94,6 +95,7 @@ class MainControllerTest : public QObject {
 
   void choosingProfileLoadsRoots_data();
   void choosingProfileLoadsRoots();
+  void anUnreadableProfileIsReportedAndTheProgramGoesOn();
   void typingNameLoadsNothing_data();
   void typingNameLoadsNothing();
 
@@ -208,6 +210,30 @@ void MainControllerTest::choosingProfileLoadsRoots() {
   QCOMPARE(desk.controller.selectedPosition(), 0);
   QCOMPARE(desk.ui().Text1->text(), local);
   QCOMPARE(desk.ui().Text2->text(), removable);
+}
+
+// At start-up (the profile of the last run) and when chosen from the list.
+void MainControllerTest::anUnreadableProfileIsReportedAndTheProgramGoesOn() {
+  FaultyFileSystem* files = nullptr;
+  Desk desk(uniqueServerName(), {}, [&files] {
+    auto faulty = std::make_unique<FaultyFileSystem>();
+    faulty->failOn(Call::ReadFile, 70, "Gamma.ini", 1, true);
+    files = faulty.get();
+    return faulty;
+  });
+  desk.writeProfile("Gamma", "/data/", "/media/usb/");
+  storePrevActive("0");
+  QVERIFY(desk.start());
+  chooseEntry(desk.ui().cmbEnviron, 0);
+  QCOMPARE(desk.boxes.shown.size(), std::size_t(2));
+  for (const auto& box : desk.boxes.shown) {
+    QVERIFY2(box.text.startsWith("70:書き込みできません。"), qPrintable(box.text));
+    QCOMPARE(box.icon, MessageBoxes::Icon::None);
+  }
+  QCOMPARE(desk.ui().Text1->text(), QString());
+  files->clearFaults();
+  chooseEntry(desk.ui().cmbEnviron, 0);
+  QCOMPARE(desk.ui().Text1->text(), QStringLiteral("/data/"));
 }
 
 void MainControllerTest::typingNameLoadsNothing_data() {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "common/Paths.h"
+#include "common/ProcessInfo.h"
 #include "common/Text.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
@@ -101,29 +102,32 @@ TEST_F(GetFileListTest, LinksAreNeitherFollowedNorListed) {
 TEST_F(GetFileListTest, NamesNoKeyCouldHoldAreLeftOut) {
   add("back\\slash.txt");
   add("line\nbreak.txt");
+  add("latin1-\xE9t\xE9.txt");  // not UTF-8
   add("fine.txt");
   EXPECT_EQ(list(), (Paths{"fine.txt"}));
 }
 
-TEST_F(GetFileListTest, TemporariesOfAKilledTransferAreRemovedAndLookalikesKept) {
+// A process number no process has: beyond the largest the system hands out.
+constexpr const char* kGoneProcess = "2147483647";
+
+TEST_F(GetFileListTest, TemporariesOfKilledTransfersAreFoundAndLookalikesLeftAlone) {
   add("a.txt");
-  add(".tandro-4711-3.tmp");
-  add("deep/.tandro-1-20.tmp");
-  const Paths lookalikes = {".tandro-x-1.tmp", ".tandro-1-2.tmp.bak", "tandro-1-2.tmp",
-                            ".tandro-12.tmp"};
-  for (const auto& name : lookalikes) {
+  add(std::string(".tandro-") + kGoneProcess + "-3.tmp");
+  add(std::string("deep/.tandro-") + kGoneProcess + "-20.tmp");
+  // A copy in progress: its process (this one) runs.
+  add(".tandro-" + std::to_string(currentProcessId()) + "-1.tmp");
+  for (const auto& name :
+       {".tandro-x-1.tmp", ".tandro-1-2.tmp.bak", "tandro-1-2.tmp", ".tandro-12.tmp"}) {
     add(name);
   }
   EXPECT_EQ(sortedList(), (Paths{"a.txt", "tandro-1-2.tmp"}));
-  Paths left;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) {
-      left.push_back(entry.path().lexically_relative(root).string());
-    }
-  }
-  std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (Paths{".tandro-1-2.tmp.bak", ".tandro-12.tmp", ".tandro-x-1.tmp", "a.txt",
-                         "tandro-1-2.tmp"}));
+  FileList list;
+  std::vector<std::string> leftovers;
+  GetFileList(list, root, "", files, profile, {}, &leftovers);
+  std::sort(leftovers.begin(), leftovers.end());
+  EXPECT_EQ(leftovers,
+            (Paths{fullPath(root, std::string(".tandro-") + kGoneProcess + "-3.tmp"),
+                   fullPath(root, std::string("deep\\.tandro-") + kGoneProcess + "-20.tmp")}));
 }
 
 TEST_F(GetFileListTest, AMissingRootIsPathNotFoundFromTheListing) {

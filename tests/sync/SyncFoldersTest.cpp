@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "common/DateTime.h"
+#include "common/ProcessInfo.h"
 #include "support/FaultyFileSystem.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
@@ -434,6 +435,22 @@ TEST_F(SyncFoldersTest, AFailureOfNoStepsOwnIsReportedLikeTheOthers) {
   EXPECT_FALSE(contentOf(removable, "a.txt"));
   host.log.clear();
   EXPECT_EQ(run(), SyncOutcome::Completed);  // and the profile is free again
+}
+
+// A transfer killed midway leaves a hidden temporary file; one whose process still runs is
+// a copy in progress, and a preview touches neither.
+TEST_F(SyncFoldersTest, LeftoversOfDeadProcessesGoWhenTheRunActs) {
+  const std::string dead = ".tandro-2147483647-1.tmp";
+  const std::string running = ".tandro-" + std::to_string(currentProcessId()) + "-999.tmp";
+  put(removable, "sub/" + dead, "half");
+  put(local, running, "copying");
+  host.preview = true;
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_TRUE(contentOf(removable, "sub/" + dead));
+  host.preview = false;
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_FALSE(contentOf(removable, "sub/" + dead));
+  EXPECT_EQ(contentOf(local, running), "copying");
 }
 
 TEST_F(SyncFoldersTest, BothTreesEmptyGiveOnlyTheCompletionLine) {
