@@ -144,7 +144,8 @@ set_paths() {
   export UNISON=$MNT/meta/unison
 }
 
-listing() { (cd "$1" && find . -type f -printf '%P\t%s\t%Ts\n' | sort); }
+# The removable root's marker (.tandro) is Tandro's bookkeeping, not a file of the tree.
+listing() { (cd "$1" && find . -type f ! -path ./.tandro -printf '%P\t%s\t%Ts\n' | sort); }
 
 # The removable tree must equal the local one in names, sizes and whole-second mtimes.
 check_mirror() {
