@@ -293,13 +293,13 @@ class Run {
       case FileCase::Excluded:
         return;
       case FileCase::ChangedLocally:
-        return logAndTransfer(path, text::kToRemovableUpdate, true);
+        return logAndTransfer(path, text::kToRemovableUpdate, true, situation);
       case FileCase::ChangedOnRemovable:
-        return logAndTransfer(path, text::kToLocalUpdate, false);
+        return logAndTransfer(path, text::kToLocalUpdate, false, situation);
       case FileCase::NewLocally:
-        return logAndTransfer(path, text::kToRemovableCopy, true);
+        return logAndTransfer(path, text::kToRemovableCopy, true, situation);
       case FileCase::NewOnRemovable:
-        return logAndTransfer(path, text::kToLocalCopy, false);
+        return logAndTransfer(path, text::kToLocalCopy, false, situation);
       case FileCase::DeletedOnRemovable:
         return deleteLocalAfterAsking(path, situation);
       case FileCase::DeletedLocally:
@@ -310,10 +310,11 @@ class Run {
     }
   }
 
-  void logAndTransfer(const std::string& path, const char* label, bool towardsRemovable) {
+  void logAndTransfer(const std::string& path, const char* label, bool towardsRemovable,
+                      const Situation& situation) {
     c_.host.addLog(path + label);
     if (!c_.host.previewEnabled()) {
-      transfer(path, towardsRemovable);
+      transfer(path, towardsRemovable, situation);
     }
   }
 
@@ -364,14 +365,14 @@ class Run {
     }
     const bool towardsRemovable = answer == Answer::Yes;
     c_.host.addLog(path + (towardsRemovable ? text::kToRemovableUpdate : text::kToLocalUpdate));
-    transfer(path, towardsRemovable);
+    transfer(path, towardsRemovable, situation);
   }
 
   static std::string timeText(const std::optional<FileFacts>& facts) {
     return formatDateTime(facts ? localSecondsFromUnix(facts->modified) : 0);
   }
 
-  void transfer(const std::string& path, bool towardsRemovable) {
+  void transfer(const std::string& path, bool towardsRemovable, const Situation& situation) {
     const std::string& sourceRoot = towardsRemovable ? c_.localRoot : c_.removableRoot;
     const std::string& destinationRoot = towardsRemovable ? c_.removableRoot : c_.localRoot;
     targetPath_ = fullPath(destinationRoot, path);
@@ -382,8 +383,13 @@ class Run {
       refuseLinkedFolders(destinationRoot, targetPath_);
       Crypt(source, targetPath_, c_.fileSystem);
     });
+    // A file dated in the future is newer than "now" for as long as it is in the future:
+    // its record is its own time, so that it is in step afterwards.
+    const auto& source = towardsRemovable ? situation.local : situation.removable;
+    const std::int64_t recorded = std::max(c_.clock.now(), source ? source->modified : 0);
     attempt([&] {
-      c_.profile.writeDeferred(kRecordSection, path, formatDateTime(now()));
+      c_.profile.writeDeferred(kRecordSection, path,
+                               formatDateTime(localSecondsFromUnix(recorded)));
       c_.profile.flushIfDue();
     });
   }

@@ -1,6 +1,7 @@
 #include "sync/SyncPlan.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace tandro {
 
@@ -146,7 +147,14 @@ FileCase classify(LocalSeconds record, const std::optional<FileFacts>& local,
   if (localNewer) {
     return FileCase::ChangedLocally;
   }
-  return removableNewer ? FileCase::ChangedOnRemovable : FileCase::Unchanged;
+  if (removableNewer) {
+    return FileCase::ChangedOnRemovable;
+  }
+  // Neither is newer, yet the copies differ: one was replaced by an older file (a backup
+  // restored). Only the user can tell which is right.
+  const bool apart =
+      local->size != removable->size && std::abs(local->modified - removable->modified) > tolerance;
+  return apart ? FileCase::ChangedOnBoth : FileCase::Unchanged;
 }
 
 Plan makePlan(const PlanInput& input) {

@@ -453,6 +453,20 @@ TEST_F(SyncFoldersTest, LeftoversOfDeadProcessesGoWhenTheRunActs) {
   EXPECT_EQ(contentOf(local, running), "copying");
 }
 
+TEST_F(SyncFoldersTest, AFileDatedInTheFutureIsAskedAboutOnceThenQuiet) {
+  const std::int64_t tomorrow = kNow + 86400;
+  put(local, "future.txt", "same", tomorrow);
+  put(removable, "future.txt", "same", tomorrow);
+  host.answers = {Answer::Yes};
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(recordOf("future.txt"), "2008/02/20 16:00:59");
+  host.log.clear();
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(host.log, completion());
+}
+
 TEST_F(SyncFoldersTest, BothTreesEmptyGiveOnlyTheCompletionLine) {
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_EQ(host.log, completion());
