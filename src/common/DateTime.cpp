@@ -17,6 +17,10 @@ using std::chrono::year;
 using std::chrono::year_month_day;
 
 constexpr sys_days kSerialOrigin = sys_days(year_month_day(year(1899), month(12), day(30)));
+// 1970-01-01 00:00 in the count of LocalSeconds.
+constexpr LocalSeconds kUnixOrigin =
+    (sys_days(year_month_day(year(1970), month(1), day(1))) - kSerialOrigin).count() *
+    kSecondsPerDay;
 
 LocalSeconds fromCivil(const year_month_day& date, int hour, int minute, int second) {
   const auto days = (sys_days(date) - kSerialOrigin).count();
@@ -93,6 +97,58 @@ LocalSeconds localSecondsFromUnix(std::int64_t unixSeconds) {
                             month(static_cast<unsigned>(local.tm_mon + 1)),
                             day(static_cast<unsigned>(local.tm_mday))};
   return fromCivil(date, local.tm_hour, local.tm_min, local.tm_sec);
+}
+
+std::int64_t utcOffsetAt(std::int64_t unixSeconds) {
+  return localSecondsFromUnix(unixSeconds) - (unixSeconds + kUnixOrigin);
+}
+
+std::int64_t unixFromLocalSeconds(LocalSeconds wall) {
+  const std::int64_t asUtc = wall - kUnixOrigin;
+  // The offsets a day before and after cover any change near the time.
+  const std::int64_t before = utcOffsetAt(asUtc - kSecondsPerDay);
+  const std::int64_t after = utcOffsetAt(asUtc + kSecondsPerDay);
+  std::optional<std::int64_t> earliest;
+  for (const std::int64_t offset : {before, after}) {
+    const std::int64_t candidate = asUtc - offset;
+    if (localSecondsFromUnix(candidate) == wall && (!earliest || candidate < *earliest)) {
+      earliest = candidate;
+    }
+  }
+  return earliest.value_or(asUtc - before);
+}
+
+LocalSeconds wallAtOffset(std::int64_t unixSeconds, std::int64_t offset) {
+  return unixSeconds + kUnixOrigin + offset;
+}
+
+std::int64_t unixAtOffset(LocalSeconds wall, std::int64_t offset) {
+  return wall - kUnixOrigin - offset;
+}
+
+std::string formatUtcOffset(std::int64_t offset) {
+  const std::int64_t minutes = (offset < 0 ? -offset : offset) / 60;
+  char text[16];
+  std::snprintf(text, sizeof text, "%c%02d:%02d", offset < 0 ? '-' : '+',
+                static_cast<int>(minutes / 60), static_cast<int>(minutes % 60));
+  return text;
+}
+
+std::optional<std::int64_t> parseUtcOffset(std::string_view text) {
+  const auto digit = [&](std::size_t at) { return text[at] - '0'; };
+  if (text.size() != 6 || (text[0] != '+' && text[0] != '-') || text[3] != ':' ||
+      text.find_first_not_of("0123456789", 1) != 3 ||
+      text.find_first_not_of("0123456789", 4) != std::string_view::npos) {
+    return std::nullopt;
+  }
+  const bool negative = text[0] == '-';
+  const int hours = digit(1) * 10 + digit(2);
+  const int minutes = digit(4) * 10 + digit(5);
+  if (hours > 14 || minutes > 59) {
+    return std::nullopt;
+  }
+  const std::int64_t offset = hours * 3600 + minutes * 60;
+  return negative ? -offset : offset;
 }
 
 std::string formatDateTime(LocalSeconds time) {

@@ -17,6 +17,22 @@ inline constexpr LocalSeconds kSecondsPerDay = 86400;
 // Local wall-clock time of an instant given in seconds since 1970-01-01 UTC.
 LocalSeconds localSecondsFromUnix(std::int64_t unixSeconds);
 
+// The current zone's offset from UTC at an instant, in seconds (east positive).
+std::int64_t utcOffsetAt(std::int64_t unixSeconds);
+
+// The instant a local wall-clock time names under the current zone's rules: where the time
+// occurs twice (summer time ending), the earlier; where it never occurs (summer time
+// starting), as read with the offset before the change.
+std::int64_t unixFromLocalSeconds(LocalSeconds wall);
+
+// Wall-clock time and instant at a fixed offset from UTC (seconds, east positive).
+LocalSeconds wallAtOffset(std::int64_t unixSeconds, std::int64_t offset);
+std::int64_t unixAtOffset(LocalSeconds wall, std::int64_t offset);
+
+// An offset as "+09:00" or "-03:30", and back; nothing for any other text.
+std::string formatUtcOffset(std::int64_t offset);
+std::optional<std::int64_t> parseUtcOffset(std::string_view text);
+
 // "yyyy/MM/dd H:mm:ss", or the date alone at exactly midnight.
 std::string formatDateTime(LocalSeconds time);
 

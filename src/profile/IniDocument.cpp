@@ -153,6 +153,26 @@ std::optional<std::string> IniDocument::value(std::string_view sectionName,
   return std::string(valueOf(lineText(first)));
 }
 
+std::vector<std::pair<std::string, std::string>> IniDocument::entries(
+    std::string_view sectionName) const {
+  std::vector<std::pair<std::string, std::string>> found;
+  const auto index = findSection(sectionName);
+  if (!index) {
+    return found;
+  }
+  const Section& section = sections_[*index];
+  for (std::uint32_t i = 0; i < section.lines.size(); ++i) {
+    const Line& line = section.lines[i];
+    const auto text = lineText(line);
+    const auto key = line.removed ? std::nullopt : keyOf(text);
+    // A key that stands twice is read from its first line.
+    if (key && section.lines[lastLineOf(section, *key)].nextSameKey == i) {
+      found.emplace_back(*key, valueOf(text));
+    }
+  }
+  return found;
+}
+
 void IniDocument::set(std::string_view sectionName, std::string_view key, std::string_view value) {
   Section& section = sectionForWriting(sectionName);
   const auto last = lastLineOf(section, key);

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/HashIndex.h"
@@ -29,6 +30,10 @@ class IniDocument {
   // regard to ASCII letter case and to blanks around them; blanks around the value and one pair
   // of enclosing quotes dropped.
   std::optional<std::string> value(std::string_view sectionName, std::string_view key) const;
+
+  // Every key of the first section named `sectionName` with the value value() reads for it,
+  // in the order of the lines.
+  std::vector<std::pair<std::string, std::string>> entries(std::string_view sectionName) const;
 
   // Replaces the value of the key's line in place, or adds the key after the last non-blank
   // line of its section, or adds the section at the end. New lines end with CR LF; names are

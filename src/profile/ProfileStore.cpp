@@ -242,6 +242,11 @@ void ProfileStore::WriteIni(const std::string& section, const std::string& key,
   }
 }
 
+std::vector<std::pair<std::string, std::string>> ProfileStore::entries(const std::string& section) {
+  const std::lock_guard lock(state_->mutex);
+  return state_->current().entries(throughProfileCodePage(section));
+}
+
 std::string ProfileStore::readRecord(const std::string& relativePath) {
   return ReadIni(kRecordSection, relativePath, {});
 }

@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/FileSystem.h"
 
@@ -16,6 +18,8 @@ class IniDocument;
 
 // The section of the profile's roots and identifier.
 inline constexpr const char* kPathSection = "Path";
+// The fixed offset from UTC of the sync records, in section Path: "+09:00".
+inline constexpr const char* kRecordOffsetKey = "Offset";
 // The section of the sync records and folder entries, named after the product.
 inline constexpr const char* kRecordSection = "Tandro";
 // Values of this many characters or more are refused.
@@ -43,6 +47,9 @@ class ProfileStore {
   // of 260 characters or more, failure 75 for a key or value holding a line break, and the
   // file-system failure when the rewrite fails; the file is unchanged in each case.
   void WriteIni(const std::string& section, const std::string& key, const std::string& value);
+
+  // Every key of a section with its value, in the order of the file.
+  std::vector<std::pair<std::string, std::string>> entries(const std::string& section);
 
   // The run's read of a sync record: the value of the file's key in the record section,
   // empty when there is none.

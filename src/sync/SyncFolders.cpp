@@ -28,7 +28,7 @@ namespace text = sync_text;
 // A file as the run acts on it: its case and the facts of both sides that gave it.
 struct Situation {
   FileCase fileCase;
-  LocalSeconds record;
+  std::int64_t record;
   std::optional<FileFacts> local;
   std::optional<FileFacts> removable;
 };
@@ -83,6 +83,9 @@ class Run {
     removeLeftovers();
     const Plan plan = planRun(localList, removableList);
     askBeforeMassDeletion(plan.totals);
+    if (!c_.host.previewEnabled()) {
+      reportingFailures([&] { fixRecordOffset(); });
+    }
     c_.host.planned(plan.totals.transfers, plan.totals.bytes);
     act(plan, localList, removableList);
     if (!c_.host.previewEnabled()) {
@@ -219,9 +222,38 @@ class Run {
   }
 
   Plan planRun(const FileList& localList, const FileList& removableList) {
-    return makePlan({localList, removableList,
-                     [&](const std::string& path) { return c_.profile.readRecord(path); },
-                     sameFileInOtherCase(localList, removableList), recordsIgnored_});
+    reportingFailures([&] {
+      recordOffset_ = parseUtcOffset(c_.profile.ReadIni(kPathSection, kRecordOffsetKey, ""));
+    });
+    PlanInput input{localList, removableList,
+                    [&](const std::string& path) { return c_.profile.readRecord(path); },
+                    sameFileInOtherCase(localList, removableList), recordsIgnored_};
+    input.recordOffset = recordOffset_;
+    return makePlan(input);
+  }
+
+  // Records are instants: written at one fixed offset from UTC that the profile keeps, so
+  // that summer time and travel never shift them. A profile of an older version, whose
+  // records are local time, gets the current offset, and each record that would name
+  // another instant under it is written anew, in the same rewrite.
+  void fixRecordOffset() {
+    if (recordOffset_) {
+      return;
+    }
+    const std::int64_t offset = utcOffsetAt(c_.clock.now());
+    for (const auto& [key, value] : c_.profile.entries(kRecordSection)) {
+      const auto written = parseDateTime(value);
+      if (!written) {
+        continue;  // a record that is no time is reported when its file comes
+      }
+      const std::int64_t record = recordOf(*written, std::nullopt);
+      if (record != kNoRecord && record != kExcludedRecord &&
+          recordOf(*written, offset) != record) {
+        c_.profile.writeDeferred(kRecordSection, key, formatDateTime(wallAtOffset(record, offset)));
+      }
+    }
+    c_.profile.writeDeferred(kPathSection, kRecordOffsetKey, formatUtcOffset(offset));
+    recordOffset_ = offset;
   }
 
   // A local file the removable listing holds only under other letter case may be that very
@@ -388,8 +420,9 @@ class Run {
     const auto& source = towardsRemovable ? situation.local : situation.removable;
     const std::int64_t recorded = std::max(c_.clock.now(), source ? source->modified : 0);
     attempt([&] {
+      fixRecordOffset();
       c_.profile.writeDeferred(kRecordSection, path,
-                               formatDateTime(localSecondsFromUnix(recorded)));
+                               formatDateTime(wallAtOffset(recorded, *recordOffset_)));
       c_.profile.flushIfDue();
     });
   }
@@ -527,6 +560,7 @@ class Run {
   std::string checkedLocalFolder_;
   std::string checkedRemovableFolder_;
   bool recordsIgnored_ = false;  // a root was made, or the drive taken for new
+  std::optional<std::int64_t> recordOffset_;
   std::string profileId_;
   std::vector<std::string> leftovers_;
   std::size_t done_ = 0;

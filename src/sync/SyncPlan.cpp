@@ -7,8 +7,8 @@ namespace tandro {
 
 namespace {
 
-bool isNewer(std::int64_t unixTime, LocalSeconds record, LocalSeconds tolerance) {
-  return localSecondsFromUnix(unixTime) > record + tolerance;
+bool isNewer(std::int64_t time, std::int64_t record, std::int64_t tolerance) {
+  return time > record + tolerance;
 }
 
 bool isTransfer(FileCase fileCase) {
@@ -80,22 +80,23 @@ class Planner {
     return PlannedFile::kNotListed;
   }
 
-  LocalSeconds recordOf(const std::string& path) const {
+  std::int64_t recordOf(const std::string& path) const {
     const std::string value = in_.recordOf(path);
     if (value.empty()) {
-      return 0;
+      return kNoRecord;
     }
-    const auto record = parseDateTime(value);
-    if (!record) {
+    const auto written = parseDateTime(value);
+    if (!written) {
       throw Failure::ofNumber(failure_number::kTypeMismatch);
     }
-    return in_.recordsIgnored && *record != kExcludedRecord ? 0 : *record;
+    const std::int64_t record = tandro::recordOf(*written, in_.recordOffset);
+    return in_.recordsIgnored && record != kExcludedRecord ? kNoRecord : record;
   }
 
   void add(PlannedFile file, const std::optional<FileFacts>& local,
            const std::optional<FileFacts>& removable) {
     PlanTotals& totals = plan_.totals;
-    if (file.record != 0 && file.record != kExcludedRecord) {
+    if (file.record != kNoRecord && file.record != kExcludedRecord) {
       totals.localRecorded += local ? 1 : 0;
       totals.removableRecorded += removable ? 1 : 0;
     }
@@ -118,15 +119,25 @@ class Planner {
 
 }  // namespace
 
-FileCase classify(LocalSeconds record, const std::optional<FileFacts>& local,
-                  const std::optional<FileFacts>& removable, LocalSeconds tolerance) {
+std::int64_t recordOf(LocalSeconds written, const std::optional<std::int64_t>& offset) {
+  if (written == 0) {
+    return kNoRecord;
+  }
+  if (written == kSecondsPerDay) {
+    return kExcludedRecord;
+  }
+  return offset ? unixAtOffset(written, *offset) : unixFromLocalSeconds(written);
+}
+
+FileCase classify(std::int64_t record, const std::optional<FileFacts>& local,
+                  const std::optional<FileFacts>& removable, std::int64_t tolerance) {
   if (record == kExcludedRecord) {
     return FileCase::Excluded;
   }
   if (!local && !removable) {
     return FileCase::Unchanged;
   }
-  if (record == 0) {
+  if (record == kNoRecord) {
     if (!local) {
       return FileCase::NewOnRemovable;
     }

@@ -16,10 +16,16 @@
 
 namespace tandro {
 
-// The record value "1" (day serial 1) excludes one file.
-inline constexpr LocalSeconds kExcludedRecord = kSecondsPerDay;
+// A sync record as the run compares it: the instant of the file's last transfer (seconds
+// since 1970-01-01 UTC), or one of these two.
+inline constexpr std::int64_t kNoRecord = INT64_MIN;
+inline constexpr std::int64_t kExcludedRecord = INT64_MIN + 1;  // the value "1" (day serial 1)
 // A time is newer than the record only beyond this tolerance.
-inline constexpr LocalSeconds kToleranceSeconds = 2;
+inline constexpr std::int64_t kToleranceSeconds = 2;
+
+// The record a profile's text names: records are written at the profile's fixed offset from
+// UTC; a profile without one (an older version's) has them in local time.
+std::int64_t recordOf(LocalSeconds written, const std::optional<std::int64_t>& offset);
 
 enum class FileCase : std::uint8_t {
   Unchanged,
@@ -34,11 +40,11 @@ enum class FileCase : std::uint8_t {
   NewOnBoth,
 };
 
-// The case of a file from its record (0 for none) and what each side holds (nothing: no
-// normal file there). A file gone from both sides is unchanged: there is nothing to do.
-FileCase classify(LocalSeconds record, const std::optional<FileFacts>& local,
+// The case of a file from its record and what each side holds (nothing: no normal file
+// there). A file gone from both sides is unchanged: there is nothing to do.
+FileCase classify(std::int64_t record, const std::optional<FileFacts>& local,
                   const std::optional<FileFacts>& removable,
-                  LocalSeconds tolerance = kToleranceSeconds);
+                  std::int64_t tolerance = kToleranceSeconds);
 
 // The pass that meets a file: the first walks the local list, the second the files that
 // are only on the removable side.
@@ -51,7 +57,7 @@ struct PlannedFile {
   FileCase fileCase;
   std::uint32_t index;                        // in the local list, or the removable one
   std::uint32_t removableIndex = kNotListed;  // first pass: the removable copy's position
-  LocalSeconds record = 0;                    // as the plan took it; 0 for none
+  std::int64_t record = kNoRecord;            // as the plan took it
 };
 
 struct PlanTotals {
@@ -84,7 +90,9 @@ struct PlanInput {
   // After a root was made, or a drive taken for new, no record speaks of the trees: only
   // the exclusion mark still counts.
   bool recordsIgnored = false;
-  LocalSeconds tolerance = kToleranceSeconds;
+  // The profile's fixed offset of the records; nothing for local time.
+  std::optional<std::int64_t> recordOffset = std::nullopt;
+  std::int64_t tolerance = kToleranceSeconds;
 };
 
 Plan makePlan(const PlanInput& input);

@@ -39,6 +39,9 @@ QByteArray withIdShown(const QByteArray& profile) {
   return QString::fromUtf8(profile).replace(id, QStringLiteral("Id=<id>\r")).toUtf8();
 }
 
+// What a first complete run adds to [Path] (the tests' zone is UTC+9).
+const QByteArray kRunBookkeeping = "Offset=+09:00\r\nId=<id>\r\n";
+
 // An absolute root of exactly `length` characters once its separator is appended.
 QString rootOfLength(const QString& base, int length) {
   return base + QString(length - base.size() - 1, QLatin1Char('x'));
@@ -287,7 +290,7 @@ void MainControllerTest::syncOnNewNameCreatesProfile() {
   click(desk.ui().Command3);
 
   QCOMPARE(withIdShown(readFile(desk.profilePath(name))),
-           profileText(trees_->local(), trees_->removable()) + "Id=<id>\r\n");
+           profileText(trees_->local(), trees_->removable()) + kRunBookkeeping);
   QCOMPARE(readFile(desk.profilePath("Alpha")), alphaBefore);
   QCOMPARE(desk.profileList().size(), 3);
   QCOMPARE(desk.profileList().last(), name);
@@ -312,7 +315,7 @@ void MainControllerTest::typedNameOfListedProfileAddsSecondEntry() {
   click(desk.ui().Command3);
   QCOMPARE(desk.profileList().count("Beta"), 2);
   QCOMPARE(withIdShown(readFile(desk.profilePath("Beta"))),
-           profileText(trees_->local(), trees_->removable()) + "Id=<id>\r\n");
+           profileText(trees_->local(), trees_->removable()) + kRunBookkeeping);
   QCOMPARE(storedPrevActive(), QStringLiteral("2"));
   QVERIFY(desk.boxes.shown.empty());
 }

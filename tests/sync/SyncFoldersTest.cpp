@@ -12,6 +12,7 @@
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
 #include "support/TreeSnapshot.h"
+#include "support/ZoneScope.h"
 #include "sync/RootMarker.h"
 
 namespace tandro {
@@ -465,6 +466,72 @@ TEST_F(SyncFoldersTest, AFileDatedInTheFutureIsAskedAboutOnceThenQuiet) {
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_EQ(host.questions.size(), 1u);
   EXPECT_EQ(host.log, completion());
+}
+
+// Records are instants at the profile's fixed offset: a run in another zone sees each edit
+// for what it is, and what a person reads is the current local time.
+TEST_F(SyncFoldersTest, RecordsKeepTheirMeaningWhenTheLaptopTravels) {
+  put(local, "a.txt", "first");
+  EXPECT_EQ(run(), SyncOutcome::Completed);  // in Tokyo, the tests' own zone
+  EXPECT_EQ(profile.ReadIni("Path", "Offset", ""), "+09:00");
+  EXPECT_EQ(recordOf("a.txt"), kNowText);
+
+  const test::ZoneScope utc(test::kUtc);
+  put(local, "a.txt", "edited an hour later", kNow + 3600);
+  clock.time = kNow + 7200;
+  host.log.clear();
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(host.log, "  同期完了!! 2008/02/19 9:00:59\r\na.txt  リムーバブルへ更新\r\n");
+  EXPECT_EQ(recordOf("a.txt"), "2008/02/19 18:00:59");  // still at +09:00
+
+  put(local, "a.txt", "local", kNow + 9000);
+  put(removable, "a.txt", "drive", kNow + 9100);
+  clock.time = kNow + 10000;
+  host.answers = {Answer::Cancel};
+  EXPECT_EQ(run(), SyncOutcome::Cancelled);
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_TRUE(
+      host.questions[0].ends_with("\u30002008/02/19 9:30:59\rいいえ\uFF1A リムーバブル -> "
+                                  "ローカル2008/02/19 9:32:39"))
+      << host.questions[0];
+}
+
+// 2023/10/29 in Berlin: 2:00 to 3:00 happens twice, in summer time and then in winter time.
+TEST_F(SyncFoldersTest, AnEditInTheRepeatedHourIsNotOverwritten) {
+  const test::ZoneScope berlin(test::kBerlin);
+  record("a.txt", "2023/10/29 2:30:00");  // an older profile's record: the first 2:30
+  put(local, "a.txt", "edited at 2:10 of the second hour", 1698541800);
+  put(removable, "a.txt", "edited on the drive at 3:30", 1698546600);
+  clock.time = 1698548400;
+  host.answers = {Answer::Cancel};
+  EXPECT_EQ(run(), SyncOutcome::Cancelled);
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_TRUE(host.questions[0].starts_with("両方更新されているファイルです。"));
+  EXPECT_EQ(contentOf(local, "a.txt"), "edited at 2:10 of the second hour");
+}
+
+TEST_F(SyncFoldersTest, AnOlderProfilesRecordsAreConvertedOnce) {
+  const test::ZoneScope berlin(test::kBerlin);
+  const std::string records =
+      "[Tandro]\r\nsummer.txt=2023/07/10 12:00:00\r\nwinter.txt=2023/01/10 12:00:00\r\n"
+      "excluded.txt=1\r\nDocs\\=1\r\n";
+  test::writeFile(dir.path() / "Work.ini", "[Path]\r\nLocal=x\r\n; note\r\n" + records);
+  clock.time = 1688205600;  // 2023/07/01 12:00 summer time
+  host.preview = true;
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(test::readFile(dir.path() / "Work.ini"), "[Path]\r\nLocal=x\r\n; note\r\n" + records);
+  host.preview = false;
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  const std::string converted = test::readFile(dir.path() / "Work.ini");
+  EXPECT_TRUE(converted.starts_with("[Path]\r\nLocal=x\r\n; note\r\nOffset=+02:00\r\nId="))
+      << converted;
+  EXPECT_TRUE(converted.ends_with(
+      "[Tandro]\r\nsummer.txt=2023/07/10 12:00:00\r\nwinter.txt=2023/01/10 13:00:00\r\n"
+      "excluded.txt=1\r\nDocs\\=1\r\n"))
+      << converted;
+  clock.time = 1704110400;  // 2024/01/01 in winter time
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(test::readFile(dir.path() / "Work.ini"), converted);
 }
 
 TEST_F(SyncFoldersTest, BothTreesEmptyGiveOnlyTheCompletionLine) {

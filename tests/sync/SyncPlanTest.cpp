@@ -89,8 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ClassifyTest, AFileGoneFromBothSidesIsLeftAlone) {
-  EXPECT_EQ(classify(kSecondsPerDay * 40000, std::nullopt, std::nullopt), FileCase::Unchanged);
-  EXPECT_EQ(classify(0, std::nullopt, std::nullopt), FileCase::Unchanged);
+  EXPECT_EQ(classify(kBase, std::nullopt, std::nullopt), FileCase::Unchanged);
+  EXPECT_EQ(classify(kNoRecord, std::nullopt, std::nullopt), FileCase::Unchanged);
 }
 
 TEST(MakePlanTest, ActsFirstPassInLocalOrderThenTheRemovableOnlyFiles) {
