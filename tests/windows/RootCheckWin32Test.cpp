@@ -39,7 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RootRow{"E:", "C:\\Work\\", kRelativeRootMessage},
                       RootRow{"C:\\Work\\", "\\Sync\\", kRelativeRootMessage},
                       RootRow{"Sync\\", "C:\\Work\\", kRelativeRootMessage},
-                      RootRow{"", "E:\\", kEmptyRootMessage}));
+                      RootRow{"", "E:\\", kEmptyRootMessage},
+                      RootRow{"C:\\Wo\trk\\", "E:\\", kControlCharacterRootMessage}));
 
 }  // namespace
 }  // namespace tandro
