@@ -227,6 +227,10 @@ std::string IniDocument::text() const {
   return text;
 }
 
+bool IniDocument::isSectionHeader(std::string_view line) {
+  return sectionNameOf(line).has_value();
+}
+
 std::string_view IniDocument::lineText(const Line& line) const {
   const std::string& buffer = line.added ? added_ : loaded_;
   return std::string_view(buffer).substr(line.offset, line.length);

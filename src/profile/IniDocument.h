@@ -45,6 +45,9 @@ class IniDocument {
 
   std::string text() const;
 
+  // Whether `line` reads as a section header.
+  static bool isSectionHeader(std::string_view line);
+
  private:
   static constexpr std::uint32_t kNoLine = HashIndex::kNoItem;
 

@@ -35,8 +35,10 @@ void refuseUnwritable(std::string_view section, std::string_view key, std::strin
     throw Failure(failure_number::kApplicationBase, kProgramSource,
                   "長いパスには対応していません。");
   }
-  // A line break would put lines of its own into the file.
-  if (holdsLineBreak(section) || holdsLineBreak(key) || holdsLineBreak(value)) {
+  // A line break would put lines of its own into the file, and a key line that reads as a
+  // section header ("[a=b]") would hide the key and every key after it.
+  if (holdsLineBreak(section) || holdsLineBreak(key) || holdsLineBreak(value) ||
+      IniDocument::isSectionHeader(std::string(key) + "=" + std::string(value))) {
     throw Failure::ofNumber(failure_number::kPathFileAccess);
   }
 }

@@ -221,11 +221,15 @@ TEST_F(ProfileStoreTest, RefusesValuesOf260CharactersOrMore) {
   EXPECT_EQ(store.ReadIni("Path", longKey, ""), "v");
 }
 
-TEST_F(ProfileStoreTest, RefusesLineBreaksThatWouldAddLines) {
+TEST_F(ProfileStoreTest, RefusesLinesThatWouldAddLinesOrSections) {
   putProfile("[Path]\r\nLocal=L\r\n");
   const struct {
     std::string key, value;
-  } cases[] = {{"a\nb", "v"}, {"k", "v\r"}, {"k", "v\r\n[Path]\r\nLocal=injected"}};
+  } cases[] = {{"a\nb", "v"},
+               {"k", "v\r"},
+               {"k", "v\r\n[Path]\r\nLocal=injected"},
+               {"[", "]"},  // "[=]" reads as a section header
+               {" [a", "b] c"}};
   for (const auto& c : cases) {
     EXPECT_EQ(failureOf([&] { store.WriteIni("Path", c.key, c.value); }).number(), 75);
     EXPECT_EQ(failureOf([&] { store.writeDeferred("Path", c.key, c.value); }).number(), 75);
