@@ -54,7 +54,9 @@ class FileSystem {
   // The existence test and the query of time and size in one: the facts of the normal file
   // at `path`, nothing when nothing or something else is there.
   virtual std::optional<FileFacts> normalFile(const std::string& path) = 0;
-  // Creates `to`, which must not exist, with the content and last-write time of `from`.
+  // Creates `to`, which must not exist, with the content and last-write time of `from`, and
+  // where the system has them its permission bits for user, group and others (never
+  // set-user-ID, set-group-ID or sticky); a file system that cannot hold them is no failure.
   virtual void copyFile(const std::string& from, const std::string& to) = 0;
   // Renames `from` to `to`, replacing a file at `to` in one step.
   virtual void renameFile(const std::string& from, const std::string& to) = 0;
@@ -79,6 +81,12 @@ class FileSystem {
   // Makes the file at `path` hidden where hiding is an attribute; a name that begins with
   // "." is hidden already where it is not.
   virtual void hideFile(const std::string& path) = 0;
+  // Makes everything written so far to the file system that holds the folder part of `path`
+  // (up to its last separator: pass a root or a file in it) durable, so that a record written
+  // afterwards never speaks for a copy a pulled drive lost. Fails as a file-system call does:
+  // 76 for a missing folder, 57 or 61 for writes the drive could not take. Where each copy is
+  // flushed before its rename instead (Windows), it does nothing.
+  virtual void syncFileSystemOf(const std::string& path) = 0;
 };
 
 // Removes a temporary file where it can. A temporary file that stays (hidden) matters less

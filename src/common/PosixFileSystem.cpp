@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "common/Paths.h"
 #include "common/SystemError.h"
 
 namespace tandro {
@@ -140,6 +141,18 @@ void copyContent(int from, int to, const std::string& fromPath, const std::strin
   }
 }
 
+// Gives the copy the source's permission bits, never set-user-ID, set-group-ID or sticky.
+// A file system without modes (FAT, exFAT) refuses: its files keep what it shows them with.
+void carryPermissions(int target, mode_t sourceMode, const std::string& path) {
+  if (::fchmod(target, sourceMode & 0777) == 0) {
+    return;
+  }
+  const bool cannotHoldModes = errno == EPERM || errno == ENOSYS || errno == EOPNOTSUPP;
+  if (!cannotHoldModes) {
+    fail(path, PathRole::File);
+  }
+}
+
 }  // namespace
 
 std::vector<FolderEntry> PosixFileSystem::listFolder(const std::string& path) {
@@ -195,13 +208,15 @@ void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
   if (!S_ISREG(status.st_mode)) {
     fail(from, PathRole::File, EINVAL);
   }
-  Descriptor target(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+  // Only the owner can read it until it is complete and has the source's bits.
+  Descriptor target(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (target.get() < 0) {
     fail(to, PathRole::Folder);
   }
   if (!copyInKernel(source.get(), target.get(), status.st_size, from)) {
     copyContent(source.get(), target.get(), from, to);
   }
+  carryPermissions(target.get(), status.st_mode, to);
   const timespec times[2] = {status.st_atim, status.st_mtim};
   if (::futimens(target.get(), times) != 0 || target.close() != 0) {
     fail(to, PathRole::File);
@@ -323,6 +338,18 @@ std::unique_ptr<FileLock> PosixFileSystem::tryLockExclusive(const std::string& p
 }
 
 void PosixFileSystem::hideFile(const std::string&) {}
+
+void PosixFileSystem::syncFileSystemOf(const std::string& path) {
+  const std::string folder = folderPart(path);
+  Descriptor opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (opened.get() < 0) {
+    fail(folder, PathRole::Folder);
+  }
+  // Since Linux 5.8 syncfs also reports what the drive failed to write since the last call.
+  if (::syncfs(opened.get()) != 0) {
+    fail(folder, PathRole::Folder);
+  }
+}
 
 std::unique_ptr<FileSystem> createPlatformFileSystem() {
   return std::make_unique<PosixFileSystem>();

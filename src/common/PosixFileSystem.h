@@ -21,6 +21,8 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<FileLock> tryLockExclusive(const std::string& path) override;
   // Hidden means a name that begins with ".": nothing to do.
   void hideFile(const std::string& path) override;
+  // syncfs of the folder's file system.
+  void syncFileSystemOf(const std::string& path) override;
 };
 
 }  // namespace tandro

@@ -220,7 +220,9 @@ void Win32FileSystem::copyFile(const std::string& from, const std::string& to) {
   readAll(source.get(), from,
           [&](const char* data, DWORD size) { writeAll(target.get(), data, size, to); });
   finishCopy(target.get(), info.ftLastWriteTime, to);
-  if (!target.close()) {
+  // On the disk before the rename can put it in place: the durability a volume flush would
+  // give, without the administrator rights that one needs.
+  if (::FlushFileBuffers(target.get()) == 0 || !target.close()) {
     fail(to, PathRole::File);
   }
 }
@@ -334,6 +336,8 @@ void Win32FileSystem::hideFile(const std::string& path) {
     fail(path, PathRole::File);
   }
 }
+
+void Win32FileSystem::syncFileSystemOf(const std::string&) {}
 
 std::unique_ptr<FileSystem> createPlatformFileSystem() {
   return std::make_unique<Win32FileSystem>();

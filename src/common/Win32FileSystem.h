@@ -14,7 +14,8 @@ class Win32FileSystem : public FileSystem {
  public:
   std::vector<FolderEntry> listFolder(const std::string& path) override;
   std::optional<FileFacts> normalFile(const std::string& path) override;
-  // The copy is hidden until its content and time are complete.
+  // The copy is hidden until its content and time are complete, and flushed to the disk
+  // before it can be renamed into place. Windows keeps no permission bits to carry.
   void copyFile(const std::string& from, const std::string& to) override;
   void renameFile(const std::string& from, const std::string& to) override;
   void removeFile(const std::string& path) override;
@@ -25,6 +26,9 @@ class Win32FileSystem : public FileSystem {
   void writeFile(const std::string& path, const std::string& data) override;
   std::unique_ptr<FileLock> tryLockExclusive(const std::string& path) override;
   void hideFile(const std::string& path) override;
+  // Nothing to do: each copy is flushed before its rename, and flushing a whole volume
+  // needs administrator rights.
+  void syncFileSystemOf(const std::string& path) override;
 };
 
 }  // namespace tandro

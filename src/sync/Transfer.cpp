@@ -63,11 +63,33 @@ bool isLeftoverTemporary(std::string_view name) {
   return maker && !processRuns(*maker);
 }
 
+namespace {
+
+// Copies `source` into `temporary`, once more when the source changed meanwhile: a copy
+// that mixes two versions, or carries the time of another, never goes into place.
+void copyOneVersion(const std::string& source, const std::string& temporary,
+                    FileSystem& fileSystem) {
+  constexpr int kAttempts = 2;
+  for (int attempt = 1;; ++attempt) {
+    const auto before = fileSystem.stamp(source);
+    fileSystem.copyFile(source, temporary);
+    if (fileSystem.stamp(source) == before) {
+      return;
+    }
+    fileSystem.removeFile(temporary);
+    if (attempt == kAttempts) {
+      throw Failure::ofNumber(failure_number::kPathFileAccess, source + " (changed while copied)");
+    }
+  }
+}
+
+}  // namespace
+
 void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem) {
   passingFailuresAs("Crypt>", [&] {
     const std::string temporary = temporaryPathBeside(destination);
     try {
-      fileSystem.copyFile(source, temporary);
+      copyOneVersion(source, temporary, fileSystem);
       fileSystem.renameFile(temporary, destination);
     } catch (const Failure& failure) {
       removeTemporaryQuietly(fileSystem, temporary);

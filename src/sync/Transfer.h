@@ -9,11 +9,13 @@
 
 namespace tandro {
 
-// Makes `destination` a copy of `source` (content and modification time), replacing what
-// was there in one step: the copy goes into a hidden temporary file in the destination's
-// folder first and is renamed over the destination. On failure the destination is as it
-// was, the temporary file is gone, and the failure is raised with "Crypt>" in front of its
-// source (76 when the destination's folder is missing).
+// Makes `destination` a copy of `source` (content, modification time and, where kept,
+// permission bits), replacing what was there in one step: the copy goes into a hidden
+// temporary file in the destination's folder first and is renamed over the destination. A
+// source that changes while it is copied is copied once more; when it changes again, that is
+// failure 75 naming the source. On failure the destination is as it was, the temporary file
+// is gone, and the failure is raised with "Crypt>" in front of its source (76 when the
+// destination's folder is missing).
 void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem);
 
 // Creates the folder part of `path` (up to its last separator) and any missing parents.

@@ -84,6 +84,39 @@ TEST_F(PosixFileSystemTest, CopiesContentAndModificationTime) {
   EXPECT_EQ(failureNumberOf([&] { files.copyFile(at("a.txt"), at("b.txt")); }), 75);
 }
 
+struct ModeRow {
+  const char* name;
+  mode_t source;
+  mode_t copy;
+};
+
+class CopiedModeTest : public PosixFileSystemTest, public ::testing::WithParamInterface<ModeRow> {};
+
+TEST_P(CopiedModeTest, ACopyCarriesThePermissionBitsOnly) {
+  test::writeFile(dir.path() / "a.txt", "a");
+  ASSERT_EQ(::chmod(at("a.txt").c_str(), GetParam().source), 0);
+  files.copyFile(at("a.txt"), at("b.txt"));
+  struct stat status {};
+  ASSERT_EQ(::stat(at("b.txt").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, GetParam().copy);
+  EXPECT_EQ(test::readFile(dir.path() / "b.txt"), "a");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, CopiedModeTest,
+                         ::testing::Values(ModeRow{"Private", 0600, 0600},
+                                           ModeRow{"Executable", 0755, 0755},
+                                           ModeRow{"ReadOnly", 0444, 0444},
+                                           ModeRow{"SetUserId", 04755, 0755},
+                                           ModeRow{"SetGroupIdAndSticky", 03775, 0775}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PosixFileSystemTest, SyncsTheFileSystemOfARootOrAFileInIt) {
+  test::writeFile(dir.path() / "a.txt", "a");
+  files.syncFileSystemOf(dir.root());
+  files.syncFileSystemOf(at("a.txt"));
+  EXPECT_EQ(failureNumberOf([&] { files.syncFileSystemOf(at("missing/")); }), 76);
+}
+
 TEST_F(PosixFileSystemTest, RefusedAccessIsNumber70) {
   if (::geteuid() == 0) {
     GTEST_SKIP() << "root ignores permissions";

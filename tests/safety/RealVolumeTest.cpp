@@ -146,6 +146,15 @@ TEST_F(FatDriveTest, AChangeOnEachSideGoesAcross) {
   EXPECT_TRUE(logHoldsOnlyTheCompletionLine()) << host.log;
 }
 
+// FAT keeps no permission bits: fusefat refuses to change them, which is no failure.
+TEST_F(FatDriveTest, PermissionBitsTheDriveCannotHoldAreNoFailure) {
+  put(fs::path(local) / "tool.sh", "#!/bin/sh\n", kOddSecond);
+  ASSERT_EQ(::chmod((fs::path(local) / "tool.sh").c_str(), 04755), 0);
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"tool.sh", "#!/bin/sh\n"}}));
+}
+
 TEST_F(FatDriveTest, LocalNamesDifferingInCaseOnlyAreReportedAndOverwriteNothing) {
   put(fs::path(local) / "a.txt", "lower", kOddSecond);
   put(fs::path(local) / "A.txt", "upper", kOddSecond);

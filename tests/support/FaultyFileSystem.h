@@ -24,7 +24,9 @@ enum class Call {
   ReadFile,
   WriteFile,
   HideFile,
+  SyncFileSystem,
 };
+inline constexpr int kCallKinds = static_cast<int>(Call::SyncFileSystem) + 1;
 
 class FaultyFileSystem : public FileSystem {
  public:
@@ -35,6 +37,9 @@ class FaultyFileSystem : public FileSystem {
               bool sticky = false);
   // Runs `action` once, right before the first call of kind `call`.
   void beforeCall(Call call, std::function<void()> action);
+  // Runs `action` right after each of the next `times` calls of kind `call` that succeed:
+  // a change at the moment the call has done its work.
+  void afterCall(Call call, std::function<void()> action, int times = 1);
   // Forgets every fault not yet thrown and every sticky one: the fault is gone.
   void clearFaults() { faults_.clear(); }
   int callCount(Call call) const { return counts_[static_cast<int>(call)]; }
@@ -51,13 +56,15 @@ class FaultyFileSystem : public FileSystem {
   void writeFile(const std::string& path, const std::string& data) override;
   std::unique_ptr<FileLock> tryLockExclusive(const std::string& path) override;
   void hideFile(const std::string& path) override;
+  void syncFileSystemOf(const std::string& path) override;
 
  private:
   void check(Call call, const std::string& path);
+  void done(Call call);
 
   std::unique_ptr<FileSystem> real_ = createPlatformFileSystem();
   std::mutex mutex_;  // a run lists both trees at once
-  int counts_[10] = {};
+  int counts_[kCallKinds] = {};
   struct Fault {
     Call call;
     std::int32_t number;
@@ -67,6 +74,12 @@ class FaultyFileSystem : public FileSystem {
   };
   std::vector<Fault> faults_;
   std::optional<std::pair<Call, std::function<void()>>> action_;
+  struct AfterAction {
+    Call call;
+    std::function<void()> action;
+    int remaining;
+  };
+  std::optional<AfterAction> afterAction_;
 };
 
 }  // namespace tandro::test

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "support/FailureOf.h"
 #include "support/FaultyFileSystem.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
@@ -88,6 +89,78 @@ INSTANTIATE_TEST_SUITE_P(Faults, CryptFaultTest,
                                            CryptFault{Call::CopyFile, 57},
                                            CryptFault{Call::RenameFile, 61},
                                            CryptFault{Call::RenameFile, 70}));
+
+constexpr std::int64_t kFirstTime = 1300000000;
+
+// A change made to the source right after a copy of it was written.
+struct SourceChange {
+  const char* name;
+  void (*change)(const fs::path& source);
+  std::int64_t time;  // the source's time afterwards
+};
+
+class SourceChangeTest : public TransferTest, public ::testing::WithParamInterface<SourceChange> {
+ protected:
+  void SetUp() override {
+    test::writeFile(at("local/a.txt"), "version 1");
+    test::setModificationTime(at("local/a.txt"), kFirstTime);
+    test::writeFile(at("removable/a.txt"), "old");
+  }
+};
+
+TEST_P(SourceChangeTest, ASourceChangedWhileCopiedOnceIsCopiedAgain) {
+  files.afterCall(Call::CopyFile, [&] { GetParam().change(at("local/a.txt")); });
+  Crypt(at("local/a.txt"), at("removable/a.txt"), files);
+  EXPECT_EQ(files.callCount(Call::CopyFile), 2);
+  EXPECT_EQ(test::readFile(at("removable/a.txt")), test::readFile(at("local/a.txt")));
+  EXPECT_NE(test::readFile(at("removable/a.txt")), "version 1");
+  EXPECT_EQ(test::modificationTime(at("removable/a.txt")), GetParam().time);
+  EXPECT_EQ(namesBeside(at("removable/a.txt")), std::vector<std::string>{"a.txt"});
+}
+
+TEST_P(SourceChangeTest, ASourceChangedWhileCopiedTwiceIsReportedAndNothingIsReplaced) {
+  files.afterCall(
+      Call::CopyFile, [&] { GetParam().change(at("local/a.txt")); }, 2);
+  const Failure failure =
+      test::failureOf([&] { Crypt(at("local/a.txt"), at("removable/a.txt"), files); });
+  EXPECT_EQ(failure.number(), 75);
+  EXPECT_EQ(failure.source(), "Crypt>Tandro");
+  EXPECT_EQ(failure.description(),
+            "パス名が無効です。 " + at("local/a.txt") + " (changed while copied)");
+  EXPECT_EQ(files.callCount(Call::CopyFile), 2);
+  EXPECT_EQ(test::readFile(at("removable/a.txt")), "old");
+  EXPECT_EQ(namesBeside(at("removable/a.txt")), std::vector<std::string>{"a.txt"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, SourceChangeTest,
+    ::testing::Values(SourceChange{"Grown",
+                                   [](const fs::path& source) {
+                                     const auto time = test::modificationTime(source);
+                                     test::writeFile(source, test::readFile(source) + "+");
+                                     test::setModificationTime(source, time);
+                                   },
+                                   kFirstTime},
+                      SourceChange{"SameSizeNewTime",
+                                   [](const fs::path& source) {
+                                     const auto time = test::modificationTime(source);
+                                     std::string content = test::readFile(source);
+                                     ++content.back();
+                                     test::writeFile(source, content);
+                                     test::setModificationTime(source, time + 10);
+                                   },
+                                   kFirstTime + 10},
+                      // Saved as a new file renamed over the old one, as editors do.
+                      SourceChange{"ReplacedBySameSizeAndTime",
+                                   [](const fs::path& source) {
+                                     const fs::path saved = source.parent_path() / "saved.tmp";
+                                     test::writeFile(saved, "version 2");
+                                     test::setModificationTime(saved,
+                                                               test::modificationTime(source));
+                                     fs::rename(saved, source);
+                                   },
+                                   kFirstTime}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransferTest, CryptOfAVanishedSourceIsFileNotFound) {
   fs::create_directories(at("removable"));

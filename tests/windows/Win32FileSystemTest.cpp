@@ -141,6 +141,12 @@ TEST_F(Win32FileSystemTest, CopiesContentAndTimeIntoAFileThatIsNotHidden) {
   EXPECT_EQ(files.stamp(at("b.txt"))->modifiedNs, 1200000000 * 1'000'000'000LL);
 }
 
+// Each copy is flushed before its rename instead.
+TEST_F(Win32FileSystemTest, SyncingAFileSystemDoesNothing) {
+  files.syncFileSystemOf(dir.root());
+  files.syncFileSystemOf(at("missing\\"));
+}
+
 TEST_F(Win32FileSystemTest, RenameReplacesTheDestination) {
   put("new.txt", "new");
   put("old.txt", "old");
