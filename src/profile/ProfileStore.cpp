@@ -110,6 +110,7 @@ struct ProfileStore::State {
   std::vector<Change> pending;  // kept in order until a rewrite has carried them
   SteadyClock::time_point oldestPending;
   SteadyClock::duration lastFlushCost{};
+  std::function<void()> beforeRewrite;
 
   std::string currentPath() const {
     return folder + (heldName ? *heldName : profileName()) + ".ini";
@@ -183,6 +184,9 @@ void ProfileStore::State::flush() {
     return;
   }
   const auto start = SteadyClock::now();
+  if (beforeRewrite) {
+    beforeRewrite();
+  }
   refresh(loadedPath);  // an edit by another program is kept; the changes go on top of it
   rewrite(loadedPath, contentOfProfile(document.text(), marked));
   pending.clear();
@@ -279,6 +283,11 @@ std::unique_ptr<FileLock> ProfileStore::tryLock() {
   return state_->files.tryLockExclusive(hiddenPathBeside(profilePath(), ".lock"));
 }
 
+void ProfileStore::setBeforeRewrite(std::function<void()> hook) {
+  const std::lock_guard lock(state_->mutex);
+  state_->beforeRewrite = std::move(hook);
+}
+
 void ProfileStore::flush() {
   const std::lock_guard lock(state_->mutex);
   state_->flush();
@@ -292,6 +301,12 @@ void ProfileStore::flushIfDue() {
   if (hasPendingWrites() && SteadyClock::now() - state_->oldestPending >= delay) {
     flush();
   }
+}
+
+void ProfileStore::discardPendingWrites() {
+  const std::lock_guard lock(state_->mutex);
+  state_->pending.clear();
+  state_->loaded = false;  // the model holds the changes; the next call reloads without them
 }
 
 bool ProfileStore::hasPendingWrites() const {

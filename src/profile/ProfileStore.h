@@ -71,12 +71,18 @@ class ProfileStore {
   // nothing when another holder has it. Throws when the lock file cannot be made.
   std::unique_ptr<FileLock> tryLock();
 
+  // `hook` runs before every rewrite that carries deferred changes, and its failure stops
+  // the rewrite: what the changes speak of is made durable first. Empty for none.
+  void setBeforeRewrite(std::function<void()> hook);
+
   // Writes all deferred changes in one atomic rewrite. Nothing to do costs nothing.
   void flush();
   // Flushes when the oldest deferred change waits for a second or longer, or ten times as
   // long as the last rewrite took when that is longer.
   void flushIfDue();
   bool hasPendingWrites() const;
+  // Drops every deferred change: what they would record is not so.
+  void discardPendingWrites();
 
  private:
   struct State;

@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <optional>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -24,6 +25,9 @@ namespace tandro {
 namespace {
 
 namespace text = sync_text;
+
+// A copy this large is preceded by a rewrite of the records still due.
+constexpr std::int64_t kLongCopyBytes = 64 << 20;
 
 // A file as the run acts on it: its case and the facts of both sides that gave it.
 struct Situation {
@@ -47,6 +51,20 @@ class ProfileNameHold {
   ProfileStore& profile_;
 };
 
+// Runs `hook` before every rewrite of the profile for as long as it lives.
+class BeforeRewrite {
+ public:
+  BeforeRewrite(ProfileStore& profile, std::function<void()> hook) : profile_(profile) {
+    profile_.setBeforeRewrite(std::move(hook));
+  }
+  ~BeforeRewrite() { profile_.setBeforeRewrite({}); }
+  BeforeRewrite(const BeforeRewrite&) = delete;
+  BeforeRewrite& operator=(const BeforeRewrite&) = delete;
+
+ private:
+  ProfileStore& profile_;
+};
+
 // Thrown inside the run to end it early.
 struct RunEnded {
   SyncOutcome outcome;
@@ -60,6 +78,17 @@ class Run {
     // The inputs are locked during a run, so the name cannot change; holding it spares asking
     // the host at every record and keeps the listing thread away from the host.
     const ProfileNameHold hold(c_.profile);
+    // A record reaches the profile only after the copy it describes is on the device.
+    const BeforeRewrite durable(c_.profile, [this] { syncWrittenTrees(); });
+    const SyncOutcome outcome = outcomeOfSteps();
+    if (syncFailure_) {
+      c_.profile.discardPendingWrites();  // nor may a later rewrite carry them
+    }
+    return outcome;
+  }
+
+ private:
+  SyncOutcome outcomeOfSteps() {
     try {
       try {
         const auto lock = lockProfile();
@@ -75,7 +104,6 @@ class Run {
     }
   }
 
- private:
   void runSteps() {
     c_.host.clearLog();
     checkRootIdentity();
@@ -93,6 +121,25 @@ class Run {
     }
     attempt([&] { c_.profile.flush(); });
     c_.host.prependToLog(text::completionLine(formatDateTime(now())));
+  }
+
+  void syncWrittenTrees() {
+    // After a failure a later success proves nothing (the system reports a lost write
+    // once), so the records of this run stay back.
+    if (syncFailure_) {
+      throw *syncFailure_;
+    }
+    for (const std::string* root : {&c_.localRoot, &c_.removableRoot}) {
+      if (written_.contains(root)) {
+        try {
+          c_.fileSystem.syncFileSystemOf(*root);
+        } catch (const Failure& failure) {
+          syncFailure_ = failure;
+          throw;
+        }
+        written_.erase(root);
+      }
+    }
   }
 
   // One run per profile: a second one touches nothing.
@@ -409,6 +456,12 @@ class Run {
     const std::string& destinationRoot = towardsRemovable ? c_.removableRoot : c_.localRoot;
     targetPath_ = fullPath(destinationRoot, path);
     targetRoot_ = &destinationRoot;
+    const auto& source = towardsRemovable ? situation.local : situation.removable;
+    if (source && source->size >= kLongCopyBytes) {
+      // Records of what is done already are not kept waiting through a long copy.
+      attempt([&] { c_.profile.flush(); });
+    }
+    written_.insert(&destinationRoot);
     attempt([&] {
       const std::string source = fullPath(sourceRoot, path);
       refuseLinkedFolders(sourceRoot, source);
@@ -417,7 +470,6 @@ class Run {
     });
     // A file dated in the future is newer than "now" for as long as it is in the future:
     // its record is its own time, so that it is in step afterwards.
-    const auto& source = towardsRemovable ? situation.local : situation.removable;
     const std::int64_t recorded = std::max(c_.clock.now(), source ? source->modified : 0);
     attempt([&] {
       fixRecordOffset();
@@ -563,6 +615,8 @@ class Run {
   std::optional<std::int64_t> recordOffset_;
   std::string profileId_;
   std::vector<std::string> leftovers_;
+  std::set<const std::string*> written_;
+  std::optional<Failure> syncFailure_;  // roots written to since the profile's last rewrite
   std::size_t done_ = 0;
   std::size_t total_ = 0;
 };

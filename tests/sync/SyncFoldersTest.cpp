@@ -534,6 +534,39 @@ TEST_F(SyncFoldersTest, AnOlderProfilesRecordsAreConvertedOnce) {
   EXPECT_EQ(test::readFile(dir.path() / "Work.ini"), converted);
 }
 
+// A pull without eject may lose what the system had not written yet: never a record of it.
+TEST_F(SyncFoldersTest, RecordsReachTheProfileOnlyAfterTheirCopiesAreOnTheDevice) {
+  put(local, "a.txt", "a");
+  put(removable, "b.txt", "b");
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(files.callCount(Call::SyncFileSystem), 2);  // both trees were written to
+
+  put(local, "c.txt", "c");
+  files.failOn(Call::SyncFileSystem, 57, removable);
+  EXPECT_EQ(run(), SyncOutcome::Failed);
+  EXPECT_EQ(contentOf(removable, "c.txt"), "c");
+  EXPECT_EQ(test::recordsIn(dir.path() / "Work.ini").count("c.txt"), 0u);
+  EXPECT_FALSE(profile.hasPendingWrites());
+}
+
+TEST_F(SyncFoldersTest, RecordsDueAreWrittenBeforeALongCopy) {
+  put(local, "a/small.txt", "small");
+  test::writeFile(fs::path(local) / "large.bin", "");
+  fs::resize_file(fs::path(local) / "large.bin", 64 << 20);
+  std::string profileAfterTheLongCopy;
+  files.afterCall(
+      Call::CopyFile,
+      [&] {
+        std::error_code missing;
+        if (fs::exists(dir.path() / "Work.ini", missing)) {
+          profileAfterTheLongCopy = test::readFile(dir.path() / "Work.ini");
+        }
+      },
+      2);
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_NE(profileAfterTheLongCopy.find("a\\small.txt="), std::string::npos);
+}
+
 TEST_F(SyncFoldersTest, BothTreesEmptyGiveOnlyTheCompletionLine) {
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_EQ(host.log, completion());
