@@ -1,6 +1,7 @@
 // tandro-sync: one synchronisation run of a profile from the terminal.
 //   tandro-sync [--profile-dir DIR] [--preview] [--log-file FILE] PROFILE
-// Exit status: 0 completed, 1 ended after a failure, 2 refused, 3 cancelled by the user.
+// Exit status: 0 completed, 1 ended after a failure, 2 refused (bad input, the profile in use
+// by another run, a missing folder of a profile that knows its drive), 3 cancelled or declined.
 
 #include <fstream>
 #include <iostream>
