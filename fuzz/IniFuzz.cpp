@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/Text.h"
 #include "profile/IniDocument.h"
 #include "profile/ProfileStore.h"
 
@@ -68,23 +69,9 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-char folded(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Names match without regard to ASCII letter case and to blanks around them.
 bool sameName(std::string_view a, std::string_view b) {
-  a = trimmed(a);
-  b = trimmed(b);
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (folded(a[i]) != folded(b[i])) {
-      return false;
-    }
-  }
-  return true;
+  return tandro::equalIgnoringCase(trimmed(a), trimmed(b));
 }
 
 // The value as the reader hands it back, by its documented contract.

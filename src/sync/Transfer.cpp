@@ -25,17 +25,6 @@ Failure namingDestination(const Failure& failure, const std::string& temporary,
   return Failure(failure.number(), failure.source(), std::move(description));
 }
 
-}  // namespace
-
-std::string temporaryPathBeside(const std::string& destination) {
-  static const std::string processPart = std::to_string(currentProcessId()) + "-";
-  static std::atomic<unsigned long> counter{0};
-  return folderPart(destination) + kTemporaryPrefix + processPart + std::to_string(++counter) +
-         ".tmp";
-}
-
-namespace {
-
 // The process number in a temporary file's name, or nothing for any other name.
 std::optional<std::int64_t> makerOf(std::string_view name) {
   constexpr std::string_view kSuffix = ".tmp";
@@ -51,19 +40,6 @@ std::optional<std::int64_t> makerOf(std::string_view name) {
   }
   return std::stoll(std::string(name.substr(0, dash)));
 }
-
-}  // namespace
-
-bool isCryptTemporary(std::string_view name) {
-  return makerOf(name).has_value();
-}
-
-bool isLeftoverTemporary(std::string_view name) {
-  const auto maker = makerOf(name);
-  return maker && !processRuns(*maker);
-}
-
-namespace {
 
 // Copies `source` into `temporary`, once more when the source changed meanwhile: a copy
 // that mixes two versions, or carries the time of another, never goes into place.
@@ -84,6 +60,18 @@ void copyOneVersion(const std::string& source, const std::string& temporary,
 }
 
 }  // namespace
+
+std::string temporaryPathBeside(const std::string& destination) {
+  static const std::string processPart = std::to_string(currentProcessId()) + "-";
+  static std::atomic<unsigned long> counter{0};
+  return folderPart(destination) + kTemporaryPrefix + processPart + std::to_string(++counter) +
+         ".tmp";
+}
+
+bool isLeftoverTemporary(std::string_view name) {
+  const auto maker = makerOf(name);
+  return maker && !processRuns(*maker);
+}
 
 void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem) {
   passingFailuresAs("Crypt>", [&] {

@@ -30,11 +30,8 @@ inline constexpr const char* kTemporaryPrefix = ".tandro-";
 // programs: the prefix, process id, "-", counter, ".tmp".
 std::string temporaryPathBeside(const std::string& destination);
 
-// True for a name Crypt gives its temporary files: the prefix, process id, "-", counter,
-// ".tmp".
-bool isCryptTemporary(std::string_view name);
-
-// True for such a name whose process no longer runs: what a killed run left. A temporary
+// True for a name Crypt gives its temporary files (the prefix, process id, "-", counter,
+// ".tmp") whose process no longer runs: what a killed run left. A temporary
 // file of a running process is a copy in progress.
 bool isLeftoverTemporary(std::string_view name);
 
