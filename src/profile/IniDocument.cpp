@@ -138,19 +138,36 @@ IniDocument::IniDocument(std::string text) : IniDocument() {
   }
 }
 
-std::optional<std::string> IniDocument::value(std::string_view sectionName,
-                                              std::string_view key) const {
+const IniDocument::Line* IniDocument::firstLineOf(std::string_view sectionName,
+                                                  std::string_view key) const {
   const auto index = findSection(sectionName);
   if (!index) {
-    return std::nullopt;
+    return nullptr;
   }
   const Section& section = sections_[*index];
   const auto last = lastLineOf(section, key);
   if (last == kNoLine) {
+    return nullptr;
+  }
+  return &section.lines[section.lines[last].nextSameKey];
+}
+
+std::optional<std::string> IniDocument::value(std::string_view sectionName,
+                                              std::string_view key) const {
+  const Line* first = firstLineOf(sectionName, key);
+  if (first == nullptr) {
     return std::nullopt;
   }
-  const Line& first = section.lines[section.lines[last].nextSameKey];
-  return std::string(valueOf(lineText(first)));
+  return std::string(valueOf(lineText(*first)));
+}
+
+std::optional<std::string> IniDocument::keySpelling(std::string_view sectionName,
+                                                    std::string_view key) const {
+  const Line* first = firstLineOf(sectionName, key);
+  if (first == nullptr) {
+    return std::nullopt;
+  }
+  return std::string(namePart(lineText(*first)));
 }
 
 std::vector<std::pair<std::string, std::string>> IniDocument::entries(

@@ -30,6 +30,8 @@ class IniDocument {
   // regard to ASCII letter case and to blanks around them; blanks around the value and one pair
   // of enclosing quotes dropped.
   std::optional<std::string> value(std::string_view sectionName, std::string_view key) const;
+  // The key as the line that value() reads spells it.
+  std::optional<std::string> keySpelling(std::string_view sectionName, std::string_view key) const;
 
   // Every key of the first section named `sectionName` with the value value() reads for it,
   // in the order of the lines.
@@ -73,6 +75,7 @@ class IniDocument {
   std::string_view lineText(const Line& line) const;
   void addLine(std::string_view text, LineEnd end);
   std::optional<std::size_t> findSection(std::string_view name) const;
+  const Line* firstLineOf(std::string_view sectionName, std::string_view key) const;
   Section& sectionForWriting(std::string_view name);
   std::size_t slotOf(const Section& section, std::string_view name) const;
   std::uint32_t lastLineOf(const Section& section, std::string_view key) const;

@@ -257,6 +257,13 @@ std::string ProfileStore::readRecord(const std::string& relativePath) {
   return ReadIni(kRecordSection, relativePath, {});
 }
 
+std::string ProfileStore::recordKeySpelling(const std::string& relativePath) {
+  const std::lock_guard lock(state_->mutex);
+  const auto key =
+      state_->current().keySpelling(kRecordSection, throughProfileCodePage(relativePath));
+  return key.value_or(std::string());
+}
+
 void ProfileStore::writeDeferred(const std::string& section, const std::string& key,
                                  const std::string& value) {
   const std::lock_guard lock(state_->mutex);

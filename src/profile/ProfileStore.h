@@ -54,6 +54,8 @@ class ProfileStore {
   // The run's read of a sync record: the value of the file's key in the record section,
   // empty when there is none.
   std::string readRecord(const std::string& relativePath);
+  // The record's key as the profile spells it (keys ignore letter case), empty for none.
+  std::string recordKeySpelling(const std::string& relativePath);
 
   // Deferred forms for the run: kept in memory (and seen by reads) until flush().
   // They refuse values as WriteIni does, at the moment of the call.

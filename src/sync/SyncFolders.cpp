@@ -29,13 +29,24 @@ namespace text = sync_text;
 // A copy this large is preceded by a rewrite of the records still due.
 constexpr std::int64_t kLongCopyBytes = 64 << 20;
 
-// A file as the run acts on it: its case and the facts of both sides that gave it.
+// A file as the run acts on it: its case, the facts of both sides that gave it, and its
+// relative path as each side's listing spells it (the two differ in letter case at most).
 struct Situation {
   FileCase fileCase;
   std::int64_t record;
   std::optional<FileFacts> local;
   std::optional<FileFacts> removable;
+  std::string localPath;
+  std::string removablePath;
+
+  const std::string& pathOn(bool removableSide) const {
+    return removableSide ? removablePath : localPath;
+  }
 };
+
+bool isRename(FileCase fileCase) {
+  return fileCase == FileCase::RenamedLocally || fileCase == FileCase::RenamedOnRemovable;
+}
 
 // Keeps the run's profile name for as long as it lives.
 class ProfileNameHold {
@@ -274,7 +285,8 @@ class Run {
     });
     PlanInput input{localList, removableList,
                     [&](const std::string& path) { return c_.profile.readRecord(path); },
-                    sameFileInOtherCase(localList, removableList), recordsIgnored_};
+                    [&](const std::string& path) { return c_.profile.recordKeySpelling(path); },
+                    recordsIgnored_};
     input.recordOffset = recordOffset_;
     return makePlan(input);
   }
@@ -303,25 +315,6 @@ class Run {
     recordOffset_ = offset;
   }
 
-  // A local file the removable listing holds only under other letter case may be that very
-  // file, on a drive that ignores case; asking the drive tells.
-  std::vector<std::uint32_t> sameFileInOtherCase(const FileList& localList,
-                                                 const FileList& removableList) {
-    std::vector<std::uint32_t> found;
-    for (std::uint32_t i = 0; i < localList.size(); ++i) {
-      const std::string_view path = localList.path(i);
-      if (removableList.find(path) || !removableList.containsIgnoringCase(path)) {
-        continue;
-      }
-      reportingFailures([&] {
-        if (c_.fileSystem.normalFile(fullPath(c_.removableRoot, path))) {
-          found.push_back(i);
-        }
-      });
-    }
-    return found;
-  }
-
   void askBeforeMassDeletion(const PlanTotals& totals) {
     if (c_.host.previewEnabled()) {
       return;
@@ -336,9 +329,10 @@ class Run {
   void act(const Plan& plan, const FileList& localList, const FileList& removableList) {
     total_ = plan.files.size();
     for (const PlannedFile& file : plan.files) {
-      carryOut(std::string(plannedPath(file, localList, removableList)),
-               {file.fileCase, file.record, plannedLocalFacts(file, localList),
-                plannedRemovableFacts(file, removableList)});
+      carryOut({file.fileCase, file.record, plannedLocalFacts(file, localList),
+                plannedRemovableFacts(file, removableList),
+                std::string(plannedPath(file, localList, removableList)),
+                std::string(plannedRemovablePath(file, localList, removableList))});
       reportProgress();
     }
     if (plan.failure) {
@@ -349,55 +343,79 @@ class Run {
   // Reads both sides of the file again when the run is about to act on it. When either
   // differs from what `situation` was judged by, it is judged again by what is there now:
   // nothing is overwritten or deleted on the strength of a stale listing. True then.
-  bool judgedAgain(const std::string& path, Situation& situation) {
+  bool judgedAgain(Situation& situation) {
     std::optional<FileFacts> local;
     std::optional<FileFacts> removable;
     reportingFailures([&] {
-      local = c_.fileSystem.normalFile(fullPath(c_.localRoot, path));
-      removable = c_.fileSystem.normalFile(fullPath(c_.removableRoot, path));
+      local = c_.fileSystem.normalFile(fullPath(c_.localRoot, situation.localPath));
+      removable = c_.fileSystem.normalFile(fullPath(c_.removableRoot, situation.removablePath));
     });
     if (local == situation.local && removable == situation.removable) {
       return false;
     }
-    situation = {classify(situation.record, local, removable), situation.record, local, removable};
+    FileCase again = classify(situation.record, local, removable);
+    if (again == FileCase::Unchanged && isRename(situation.fileCase)) {
+      again = situation.fileCase;  // the names still differ
+    }
+    situation.fileCase = again;
+    situation.local = local;
+    situation.removable = removable;
     return true;
   }
 
-  void carryOut(const std::string& path, Situation situation) {
+  void carryOut(Situation situation) {
     if (!c_.host.previewEnabled()) {
-      judgedAgain(path, situation);
+      judgedAgain(situation);
     }
     switch (situation.fileCase) {
       case FileCase::Unchanged:
       case FileCase::Excluded:
         return;
       case FileCase::ChangedLocally:
-        return logAndTransfer(path, text::kToRemovableUpdate, true, situation);
+        return logAndTransfer(text::kToRemovableUpdate, true, situation);
       case FileCase::ChangedOnRemovable:
-        return logAndTransfer(path, text::kToLocalUpdate, false, situation);
+        return logAndTransfer(text::kToLocalUpdate, false, situation);
       case FileCase::NewLocally:
-        return logAndTransfer(path, text::kToRemovableCopy, true, situation);
+        return logAndTransfer(text::kToRemovableCopy, true, situation);
       case FileCase::NewOnRemovable:
-        return logAndTransfer(path, text::kToLocalCopy, false, situation);
+        return logAndTransfer(text::kToLocalCopy, false, situation);
       case FileCase::DeletedOnRemovable:
-        return deleteLocalAfterAsking(path, situation);
+        return deleteLocalAfterAsking(situation);
       case FileCase::DeletedLocally:
-        return deleteRemovable(path);
+        return deleteRemovable(situation.removablePath);
       case FileCase::ChangedOnBoth:
       case FileCase::NewOnBoth:
-        return resolveConflict(path, situation);
+        return resolveConflict(situation);
+      case FileCase::RenamedLocally:
+        return logAndRename(text::kToRemovableRename, true, situation);
+      case FileCase::RenamedOnRemovable:
+        return logAndRename(text::kToLocalRename, false, situation);
     }
   }
 
-  void logAndTransfer(const std::string& path, const char* label, bool towardsRemovable,
-                      const Situation& situation) {
+  void logAndTransfer(const char* label, bool towardsRemovable, const Situation& situation) {
+    c_.host.addLog(situation.pathOn(!towardsRemovable) + label);
+    if (!c_.host.previewEnabled()) {
+      transfer(towardsRemovable, situation);
+    }
+  }
+
+  // The name is carried, the content stays: no copy.
+  void logAndRename(const char* label, bool towardsRemovable, const Situation& situation) {
+    const std::string& path = situation.pathOn(!towardsRemovable);
     c_.host.addLog(path + label);
     if (!c_.host.previewEnabled()) {
-      transfer(path, towardsRemovable, situation);
+      const std::string& root = towardsRemovable ? c_.removableRoot : c_.localRoot;
+      const std::string renamed = fullPath(root, respelt(towardsRemovable, situation));
+      // Some drives date a renamed file anew: the record keeps it in step.
+      std::optional<FileFacts> facts;
+      reportingFailures([&] { facts = c_.fileSystem.normalFile(renamed); });
+      writeRecord(path, std::max(situation.record, facts ? facts->modified : situation.record));
     }
   }
 
-  void deleteLocalAfterAsking(const std::string& path, Situation situation) {
+  void deleteLocalAfterAsking(Situation situation) {
+    const std::string& path = situation.localPath;
     attempt([&] { requireListedRoot(c_.removableRoot); });
     c_.host.addLog(path + text::kDeleteLocal);
     if (c_.host.previewEnabled()) {
@@ -406,9 +424,9 @@ class Run {
     switch (ask(text::deleteQuestion(path))) {
       case Answer::Yes:
         // What changed while the question was open counts, not the answer to the old state.
-        if (judgedAgain(path, situation)) {
+        if (judgedAgain(situation)) {
           c_.host.prependToLog(text::kSkipMark);
-          return carryOut(path, situation);
+          return carryOut(situation);
         }
         return removeFileAndRecord(c_.localRoot, path);
       case Answer::No:
@@ -426,8 +444,9 @@ class Run {
     }
   }
 
-  void resolveConflict(const std::string& path, Situation situation) {
+  void resolveConflict(Situation situation) {
     const bool createdOnBoth = situation.fileCase == FileCase::NewOnBoth;
+    const std::string& path = situation.localPath;
     if (c_.host.previewEnabled()) {
       c_.host.addLog(path + (createdOnBoth ? text::kNewOnBoth : text::kChangedOnBoth));
       return;
@@ -439,22 +458,27 @@ class Run {
       throw RunEnded{SyncOutcome::Cancelled};
     }
     // The answer chose between the copies the question showed.
-    if (judgedAgain(path, situation)) {
-      return carryOut(path, situation);
+    if (judgedAgain(situation)) {
+      return carryOut(situation);
     }
     const bool towardsRemovable = answer == Answer::Yes;
-    c_.host.addLog(path + (towardsRemovable ? text::kToRemovableUpdate : text::kToLocalUpdate));
-    transfer(path, towardsRemovable, situation);
+    c_.host.addLog(situation.pathOn(!towardsRemovable) +
+                   (towardsRemovable ? text::kToRemovableUpdate : text::kToLocalUpdate));
+    transfer(towardsRemovable, situation);
   }
 
   static std::string timeText(const std::optional<FileFacts>& facts) {
     return formatDateTime(facts ? localSecondsFromUnix(facts->modified) : 0);
   }
 
-  void transfer(const std::string& path, bool towardsRemovable, const Situation& situation) {
+  // The copy takes the source's file name: a destination spelt otherwise is renamed first.
+  void transfer(bool towardsRemovable, const Situation& situation) {
     const std::string& sourceRoot = towardsRemovable ? c_.localRoot : c_.removableRoot;
     const std::string& destinationRoot = towardsRemovable ? c_.removableRoot : c_.localRoot;
-    targetPath_ = fullPath(destinationRoot, path);
+    const std::string& path = situation.pathOn(!towardsRemovable);
+    const bool replacing = (towardsRemovable ? situation.removable : situation.local).has_value();
+    targetPath_ =
+        fullPath(destinationRoot, replacing ? respelt(towardsRemovable, situation) : path);
     targetRoot_ = &destinationRoot;
     const auto& source = towardsRemovable ? situation.local : situation.removable;
     if (source && source->size >= kLongCopyBytes) {
@@ -470,13 +494,46 @@ class Run {
     });
     // A file dated in the future is newer than "now" for as long as it is in the future:
     // its record is its own time, so that it is in step afterwards.
-    const std::int64_t recorded = std::max(c_.clock.now(), source ? source->modified : 0);
+    writeRecord(path, std::max(c_.clock.now(), source ? source->modified : 0));
+  }
+
+  // The record of a file under the name both sides now give it: a key spelt otherwise (keys
+  // ignore letter case) is replaced.
+  void writeRecord(const std::string& path, std::int64_t instant) {
     attempt([&] {
       fixRecordOffset();
+      const std::string key = c_.profile.recordKeySpelling(path);
+      if (!key.empty() && key != path) {
+        c_.profile.removeDeferred(kRecordSection, path);
+      }
       c_.profile.writeDeferred(kRecordSection, path,
-                               formatDateTime(wallAtOffset(recorded, *recordOffset_)));
+                               formatDateTime(wallAtOffset(instant, *recordOffset_)));
       c_.profile.flushIfDue();
     });
+  }
+
+  // Gives the file on one side the other side's file name where the two differ in letter
+  // case, in its own folder; its relative path then. A folder's letter case stays as each
+  // side has it: a rename of a folder moves all below it, and lookups ignore case anyway.
+  std::string respelt(bool onRemovable, const Situation& situation) {
+    const std::string& current = situation.pathOn(onRemovable);
+    const std::string& other = situation.pathOn(!onRemovable);
+    const std::string folder = current.substr(0, current.rfind(kRelativeSeparator) + 1);
+    std::string wanted = folder + other.substr(other.rfind(kRelativeSeparator) + 1);
+    if (wanted == current) {
+      return wanted;
+    }
+    const std::string& root = onRemovable ? c_.removableRoot : c_.localRoot;
+    targetPath_ = fullPath(root, wanted);
+    targetRoot_ = &root;
+    written_.insert(&root);
+    attempt([&] {
+      refuseLinkedFolders(root, targetPath_);
+      if (!renameUnlessTaken(fullPath(root, current), targetPath_, c_.fileSystem)) {
+        throw Failure::ofNumber(failure_number::kPathFileAccess, targetPath_ + " (EEXIST)");
+      }
+    });
+    return wanted;
   }
 
   // The record goes with the file, so that a file made again under this name later is new.

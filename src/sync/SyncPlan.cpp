@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "common/Paths.h"
+
 namespace tandro {
 
 namespace {
@@ -23,6 +25,10 @@ bool isTransfer(FileCase fileCase) {
     default:
       return false;
   }
+}
+
+std::string_view nameOf(std::string_view relativePath) {
+  return relativePath.substr(relativePath.rfind(kRelativeSeparator) + 1);
 }
 
 std::int64_t largerSize(const std::optional<FileFacts>& a, const std::optional<FileFacts>& b) {
@@ -47,7 +53,7 @@ class Planner {
   void planFirstPass() {
     for (std::uint32_t i = 0; i < in_.local.size(); ++i) {
       const std::string path(in_.local.path(i));
-      PlannedFile file{Pass::First, FileCase::Unchanged, i, removableCopyOf(path, i)};
+      PlannedFile file{Pass::First, FileCase::Unchanged, i, removableCopyOf(path)};
       file.record = recordOf(path);
       const std::optional<FileFacts> local = in_.local.facts(i);
       add(file, local, plannedRemovableFacts(file, in_.removable));
@@ -67,17 +73,23 @@ class Planner {
     }
   }
 
-  std::uint32_t removableCopyOf(std::string_view path, std::uint32_t localIndex) const {
-    if (const auto exact = in_.removable.find(path)) {
-      return static_cast<std::uint32_t>(*exact);
-    }
-    if (std::binary_search(in_.sameFileInOtherCase.begin(), in_.sameFileInOtherCase.end(),
-                           localIndex)) {
-      if (const auto variant = in_.removable.findIgnoringCase(path)) {
-        return *variant;
-      }
-    }
-    return PlannedFile::kNotListed;
+  // Names are looked up as a drive that ignores letter case sees them, on every drive.
+  std::uint32_t removableCopyOf(std::string_view path) const {
+    return in_.removable.findIgnoringCase(path).value_or(PlannedFile::kNotListed);
+  }
+
+  // Of two spellings of a file name, the one the record's key does not have is the newer;
+  // where the key has neither (or there is none), the local one.
+  FileCase renamedCase(const std::string& localPath) const {
+    const bool removableIsNewer =
+        in_.recordKeySpelling && nameOf(in_.recordKeySpelling(localPath)) == nameOf(localPath);
+    return removableIsNewer ? FileCase::RenamedOnRemovable : FileCase::RenamedLocally;
+  }
+
+  // Only the file's own name counts: a folder's letter case is left as each side has it.
+  bool namesDiffer(const PlannedFile& file) const {
+    return file.pass == Pass::First && file.removableIndex != PlannedFile::kNotListed &&
+           nameOf(in_.local.path(file.index)) != nameOf(in_.removable.path(file.removableIndex));
   }
 
   std::int64_t recordOf(const std::string& path) const {
@@ -101,6 +113,9 @@ class Planner {
       totals.removableRecorded += removable ? 1 : 0;
     }
     file.fileCase = classify(file.record, local, removable, in_.tolerance);
+    if (file.fileCase == FileCase::Unchanged && namesDiffer(file)) {
+      file.fileCase = renamedCase(std::string(in_.local.path(file.index)));
+    }
     if (file.fileCase == FileCase::Unchanged || file.fileCase == FileCase::Excluded) {
       return;
     }
@@ -175,6 +190,14 @@ Plan makePlan(const PlanInput& input) {
 std::string_view plannedPath(const PlannedFile& file, const FileList& local,
                              const FileList& removable) {
   return file.pass == Pass::First ? local.path(file.index) : removable.path(file.index);
+}
+
+std::string_view plannedRemovablePath(const PlannedFile& file, const FileList& local,
+                                      const FileList& removable) {
+  if (file.pass == Pass::First && file.removableIndex != PlannedFile::kNotListed) {
+    return removable.path(file.removableIndex);
+  }
+  return plannedPath(file, local, removable);
 }
 
 std::optional<FileFacts> plannedLocalFacts(const PlannedFile& file, const FileList& local) {

@@ -38,6 +38,10 @@ enum class FileCase : std::uint8_t {
   DeletedLocally,
   ChangedOnBoth,
   NewOnBoth,
+  // The content is in step, and the file's name on one side differs from the other's in
+  // letter case only: the name given on that side is carried to the other.
+  RenamedLocally,
+  RenamedOnRemovable,
 };
 
 // The case of a file from its record and what each side holds (nothing: no normal file
@@ -55,9 +59,10 @@ struct PlannedFile {
 
   Pass pass;
   FileCase fileCase;
-  std::uint32_t index;                        // in the local list, or the removable one
-  std::uint32_t removableIndex = kNotListed;  // first pass: the removable copy's position
-  std::int64_t record = kNoRecord;            // as the plan took it
+  std::uint32_t index;  // in the local list, or the removable one
+  // First pass: the removable copy's position; its name may differ in letter case.
+  std::uint32_t removableIndex = kNotListed;
+  std::int64_t record = kNoRecord;  // as the plan took it
 };
 
 struct PlanTotals {
@@ -84,9 +89,9 @@ struct PlanInput {
   const FileList& removable;
   // The record text of a relative path, empty for none; may throw a Failure.
   std::function<std::string(const std::string&)> recordOf;
-  // Local positions whose removable copy is listed under other letter case, on a drive that
-  // takes the two names for one file. Sorted.
-  std::vector<std::uint32_t> sameFileInOtherCase;
+  // The record's key as the profile spells it, empty for none: of the two spellings of a
+  // file name, the one that differs from it is the newer. Asked only when the sides differ.
+  std::function<std::string(const std::string&)> recordKeySpelling;
   // After a root was made, or a drive taken for new, no record speaks of the trees: only
   // the exclusion mark still counts.
   bool recordsIgnored = false;
@@ -97,9 +102,13 @@ struct PlanInput {
 
 Plan makePlan(const PlanInput& input);
 
-// The relative path and the facts on each side that a planned file was judged by.
+// The relative path (the local spelling where the file is listed there) and the facts on
+// each side that a planned file was judged by.
 std::string_view plannedPath(const PlannedFile& file, const FileList& local,
                              const FileList& removable);
+// The relative path as the removable side spells it, or plannedPath() where it is not listed.
+std::string_view plannedRemovablePath(const PlannedFile& file, const FileList& local,
+                                      const FileList& removable);
 std::optional<FileFacts> plannedLocalFacts(const PlannedFile& file, const FileList& local);
 std::optional<FileFacts> plannedRemovableFacts(const PlannedFile& file, const FileList& removable);
 

@@ -9,6 +9,9 @@ inline constexpr const char* kToRemovableUpdate = "  リムーバブルへ更新
 inline constexpr const char* kToLocalUpdate = "  ローカルへ更新";
 inline constexpr const char* kToRemovableCopy = "  リムーバブルへコピー";
 inline constexpr const char* kToLocalCopy = "  ローカルへコピー";
+// A name that changed in letter case only, carried to the other side.
+inline constexpr const char* kToRemovableRename = "  リムーバブルへ名前変更";
+inline constexpr const char* kToLocalRename = "  ローカルへ名前変更";
 inline constexpr const char* kDeleteLocal = "  削除";
 inline constexpr const char* kDeleteRemovable = "  リムーバブル削除";
 inline constexpr const char* kChangedOnBoth = "  両方更新";

@@ -86,6 +86,30 @@ void Crypt(const std::string& source, const std::string& destination, FileSystem
   });
 }
 
+bool renameUnlessTaken(const std::string& from, const std::string& to, FileSystem& fileSystem) {
+  // Only the folder's own names tell another file from `from` under another spelling: a
+  // drive that ignores case answers for `to` with `from`.
+  const std::string folder = folderPart(to);
+  const std::string_view name = std::string_view(to).substr(folder.size());
+  for (const auto& entry : fileSystem.listFolder(folder)) {
+    if (entry.name == name) {
+      return false;
+    }
+  }
+  if (!fileSystem.stamp(to)) {
+    fileSystem.renameFile(from, to);
+    return true;
+  }
+  // Such a drive may take a rename in letter case only for no rename at all.
+  const std::string aside = from + ".tandro-rename";
+  if (fileSystem.stamp(aside)) {
+    return false;
+  }
+  fileSystem.renameFile(from, aside);
+  fileSystem.renameFile(aside, to);
+  return true;
+}
+
 bool MakeFolders(const std::string& path, FileSystem& fileSystem, MessageHost& host) {
   const std::string folder = folderPart(path);
   for (;;) {

@@ -18,6 +18,13 @@ namespace tandro {
 // destination's folder is missing).
 void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem);
 
+// Renames the file or folder `from` to `to`, which may name `from` itself in other letter
+// case on a file system that ignores case (a visible intermediate name is used then, so that
+// an interrupted rename loses nothing from view). False, with `from` as it was, when another
+// file or folder holds `to`: nothing is replaced. `to`'s folder is listed, so a missing one
+// fails with 76.
+bool renameUnlessTaken(const std::string& from, const std::string& to, FileSystem& fileSystem);
+
 // Creates the folder part of `path` (up to its last separator) and any missing parents.
 // True when it exists afterwards; false after a failure, which it has shown to the user
 // itself as "number:description" (a folder that exists already is such a failure).

@@ -191,17 +191,40 @@ TEST_F(HostileTreeTest, ARootThatIsALinkIsUsedAsItIs) {
   EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"docs/a.txt", "a"}}));
 }
 
-// Both sides hold the file, in folders whose names differ in letter case only, and the user
-// keeps the local one when asked: the drive's copy is no file deleted locally.
-TEST_F(HostileTreeTest, ACaseTwinOnTheDriveIsNotTakenForDeletedLocally) {
-  put(fs::path(local) / "Docs/a.txt", "local");
-  put(fs::path(removable) / "docs/a.txt", "removable");
-  profile.WriteIni("Tandro", "docs\\a.txt", "2008/02/19 15:00:59");
-  host.answers = {Answer::No};
+// Letter case: two spellings of one name are one file on every drive, as a drive that
+// ignores case sees them.
+TEST_F(HostileTreeTest, TwoSpellingsOfANameAreOneFileAskedAboutOnce) {
+  put(fs::path(local) / "Readme.txt", "local");
+  put(fs::path(removable) / "README.txt", "removable");
+  host.answers = {Answer::Yes};
   SyncFolders({files, profile, host, clock, local, removable});
   EXPECT_EQ(host.questions.size(), 1u);
-  EXPECT_EQ(test::filesBelow(local), (test::Tree{{"Docs/a.txt", "local"}}));
-  EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"docs/a.txt", "removable"}}));
+  EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"Readme.txt", "local"}}));
+  expectInStepAndQuiet();
+}
+
+// A file renamed in letter case only is renamed on the other side: no question, no copy,
+// and an edit made with a rename is kept. A folder's letter case stays as each side has it.
+TEST_F(HostileTreeTest, ACaseOnlyRenameIsCarriedAsARename) {
+  put(fs::path(local) / "Docs/Notes.txt", "notes");
+  put(fs::path(local) / "Docs/B.txt", "edited");
+  test::setModificationTime(fs::path(local) / "Docs/B.txt", kBase + 60);
+  put(fs::path(removable) / "docs/notes.txt", "notes");
+  put(fs::path(removable) / "docs/b.txt", "b");
+  profile.WriteIni("Tandro", "docs\\notes.txt", "2008/02/19 15:00:59");
+  profile.WriteIni("Tandro", "docs\\b.txt", "2008/02/19 15:00:59");
+  struct stat before {
+  }, after{};
+  ASSERT_EQ(::stat((fs::path(removable) / "docs/notes.txt").c_str(), &before), 0);
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_TRUE(host.questions.empty());
+  EXPECT_NE(host.log.find("Docs\\Notes.txt  リムーバブルへ名前変更\r\n"), std::string::npos);
+  EXPECT_EQ(test::filesBelow(removable),
+            (test::Tree{{"docs/B.txt", "edited"}, {"docs/Notes.txt", "notes"}}));
+  ASSERT_EQ(::stat((fs::path(removable) / "docs/Notes.txt").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(host.log.find("\r\n"), host.log.size() - 2) << host.log;
 }
 
 TEST_F(HostileTreeTest, APipeIsNeverOpenedAndTheRunDoesNotHang) {

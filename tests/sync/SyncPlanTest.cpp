@@ -107,23 +107,60 @@ TEST(MakePlanTest, ActsFirstPassInLocalOrderThenTheRemovableOnlyFiles) {
   ASSERT_EQ(plan.files.size(), 3u);
   EXPECT_EQ(plannedPath(plan.files[0], local, removable), "s\\new.txt");
   EXPECT_EQ(plannedPath(plan.files[1], local, removable), "Case.txt");
-  EXPECT_EQ(plan.files[1].fileCase, FileCase::NewLocally);
+  EXPECT_EQ(plannedRemovablePath(plan.files[1], local, removable), "CASE.TXT");
+  EXPECT_EQ(plan.files[1].fileCase, FileCase::NewOnBoth);
   EXPECT_EQ(plannedPath(plan.files[2], local, removable), "only.txt");
   EXPECT_EQ(plannedRemovableFacts(plan.files[2], removable), (FileFacts{kBase, 20}));
   EXPECT_EQ(plan.totals.transfers, 3u);
   EXPECT_EQ(plan.totals.bytes, 31u);
 }
 
-TEST(MakePlanTest, ADriveThatIgnoresCaseHoldsTheLocalFileUnderItsOtherName) {
+// Local "Notes\\A.txt" and the removable copy under another spelling: one file, whose
+// record's key spelling tells which side's file name is the newer one.
+struct SpellingRow {
+  const char* name;
+  const char* keySpelling;  // nullptr: no record
+  std::int64_t localAge;
+  std::optional<FileCase> expected;
+  const char* removablePath = "notes\\a.txt";
+};
+
+class SpellingTest : public ::testing::TestWithParam<SpellingRow> {};
+
+TEST_P(SpellingTest, OneFileUnderTwoSpellings) {
+  const auto& row = GetParam();
   FileList local;
-  local.add("a.txt", kBase + 60, 1);
+  local.add("Notes\\A.txt", kBase + row.localAge, 1);
   FileList removable;
-  removable.add("A.TXT", kBase, 1);
-  const Plan plan = makePlan({local, removable, recordsFrom({{"a.txt", kBaseText}}), {0}});
+  removable.add(row.removablePath, kBase, 1);
+  const auto record = [&](const std::string&) {
+    return std::string(row.keySpelling ? kBaseText : "");
+  };
+  const auto keySpelling = [&](const std::string&) {
+    return std::string(row.keySpelling ? row.keySpelling : "");
+  };
+  const Plan plan = makePlan({local, removable, record, keySpelling});
+  if (!row.expected) {
+    EXPECT_TRUE(plan.files.empty());
+    return;
+  }
   ASSERT_EQ(plan.files.size(), 1u);
-  EXPECT_EQ(plan.files[0].fileCase, FileCase::ChangedLocally);
-  EXPECT_EQ(plannedRemovableFacts(plan.files[0], removable), (FileFacts{kBase, 1}));
+  EXPECT_EQ(plan.files[0].fileCase, *row.expected);
+  EXPECT_EQ(plannedRemovablePath(plan.files[0], local, removable), row.removablePath);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SpellingTest,
+    ::testing::Values(
+        SpellingRow{"RenamedLocally", "notes\\a.txt", 0, FileCase::RenamedLocally},
+        SpellingRow{"RenamedOnRemovable", "notes\\A.txt", 0, FileCase::RenamedOnRemovable},
+        SpellingRow{"KeySpellingNeitherTakesTheLocalName", "NOTES\\A.TXT", 0,
+                    FileCase::RenamedLocally},
+        SpellingRow{"AnEditIsATransfer", "notes\\a.txt", 60, FileCase::ChangedLocally},
+        SpellingRow{"NoRecordIsAConflict", nullptr, 0, FileCase::NewOnBoth},
+        SpellingRow{"AFolderInOtherCaseIsNoRename", "notes\\A.txt", 0, std::nullopt,
+                    "notes\\A.txt"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MakePlanTest, ARecordThatIsNoTimeStopsThePlanThere) {
   FileList local;
