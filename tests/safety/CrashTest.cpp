@@ -5,6 +5,9 @@
 //
 // TANDRO_CRASH_FILES, TANDRO_CRASH_KILLS and TANDRO_CRASH_SEED scale it up (bench/crash.sh).
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -176,6 +179,31 @@ class CrashTest : public ::testing::Test {
     return sync.wait().killed;
   }
 
+  // Starts a run and kills it the moment the profile has been rewritten `rewrites` times
+  // (the rewrite renames a new file onto it), or after twice `span` when it never is.
+  void runAndKillAfterRewrite(int rewrites, Clock::duration span) {
+    const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(::inotify_add_watch(watch, profiles.c_str(), IN_MOVED_TO), 0);
+    sync.start(test::yesToEverything());
+    const auto deadline = Clock::now() + 2 * span;
+    for (int seen = 0; seen < rewrites && Clock::now() < deadline;) {
+      pollfd ready{watch, POLLIN, 0};
+      ::poll(&ready, 1, 10);
+      alignas(inotify_event) char events[4096];
+      for (ssize_t size = 0; (size = ::read(watch, events, sizeof events)) > 0;) {
+        for (const char* at = events; at < events + size;) {
+          const auto* event = reinterpret_cast<const inotify_event*>(at);
+          seen += event->len > 0 && std::string_view(event->name) == "Work.ini" ? 1 : 0;
+          at += sizeof(inotify_event) + event->len;
+        }
+      }
+    }
+    sync.kill();
+    ::close(watch);
+    ++tally.kills;
+    tally.killsBeforeEnd += sync.wait().killed ? 1 : 0;
+  }
+
   // A whole run, to see how long one takes: the kills land within that span.
   Clock::duration timedRun(const Tree& expected) {
     const auto start = Clock::now();
@@ -278,6 +306,24 @@ TEST_F(CrashTest, AFirstCopyKilledAtRandomMoments) {
     fs::create_directory(removable);
     writeProfile("");
     killOnce(span, tree);
+  }
+}
+
+// The moment records reach the profile, the copies they speak of are whole.
+TEST_F(CrashTest, AFirstCopyKilledRightAfterARewriteOfTheProfile) {
+  const Tree tree = makeLocalTree();
+  writeProfile("");
+  const auto span = timedRun(tree);
+  for (int rewrites = 1; rewrites <= 3 && !HasFailure(); ++rewrites) {
+    fs::remove_all(removable);
+    fs::create_directory(removable);
+    writeProfile("");
+    const Sides before = readSides();
+    runAndKillAfterRewrite(rewrites, span);
+    const Sides after = readSides();
+    expectOnlyWholeFiles(before, after);
+    expectProfileWhole(after);
+    expectRerunCompletes(tree);
   }
 }
 
