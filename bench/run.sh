@@ -19,7 +19,8 @@ usage() {
 usage: sudo bench/run.sh [options]
 
 Times, on a fresh journaled ext4 image mounted through a loop device:
-  first copy into an empty removable root      cp -a, rsync -a, unison, tandro-sync
+  first copy into an empty removable root      cp -a, rsync -a, unison, tandro-sync,
+                                               each followed by sync (timed with it)
   re-sync with nothing changed                 rsync -a, unison, tandro-sync,
                                                plus the scan floor (find over both trees)
   re-sync after a change set on the local tree rsync -a --delete, unison, tandro-sync
@@ -197,13 +198,16 @@ tool_argv() {
   esac
 }
 
-# Wall time from the shell's clock; peak RSS from GNU time around the same process.
+# Wall time from the shell's clock; peak RSS from GNU time around the same process. With
+# THEN_SYNC=1 the time runs until a sync after the process is done: what is on the device.
+THEN_SYNC=0
 timed() {
   local key=$1 log=$LOGDIR/${1//|/.}.run$2
   shift 2
   sync
   local rc=0 t0=$EPOCHREALTIME
   /usr/bin/time -v -o "$log.time" "$@" >"$log.out" 2>&1 </dev/null || rc=$?
+  [ "$THEN_SYNC" = 1 ] && sync
   local t1=$EPOCHREALTIME
   local rss
   rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log.time")
@@ -256,7 +260,7 @@ bench_size() {
       say "$n files: first copy, $tool, run $r"
       fresh_first
       tool_argv first "$tool"
-      timed "$n|first|$tool" "$r" "${ARGV[@]}"
+      THEN_SYNC=1 timed "$n|first|$tool" "$r" "${ARGV[@]}"
       check_mirror "$n|first|$tool"
       check_pristine "$n|first|$tool" local0
     done
@@ -372,7 +376,7 @@ table() {
     for case in first none change rss; do
       kind=time c=$case
       case $case in
-        first) label="First copy into an empty root" ;;
+        first) label="First copy into an empty root, then sync" ;;
         none) label="Re-sync, nothing changed" ;;
         change) label="Re-sync after the change set" ;;
         rss) label="Peak RSS, re-sync with nothing changed" kind=rss c=none ;;
