@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Draws the program icon: black arrows on a transparent ground, 16x16 and 32x32 PNG.
+"""Draws the program icon: black arrows on a transparent ground, as PNG images of 16, 32,
+48, 64, 128 and 256 pixels (the larger ones for the desktop's icon theme).
 
 The upper arrow points left against a bar at the left edge, the lower arrow points right
-against a bar at the right edge. The 32x32 image is the 16x16 one doubled, so both stay crisp.
-Run it from this folder; it needs nothing but the Python standard library.
+against a bar at the right edge. Every size is the 16x16 image scaled by a whole number, so
+all stay crisp. Run it from this folder; it needs nothing but the Python standard library.
 """
 import struct
 import zlib
@@ -48,7 +49,7 @@ def png(size, scale, dots):
 
 if __name__ == "__main__":
     dots = icon_dots()
-    for scale in (1, 2):
+    for scale in (1, 2, 3, 4, 8, 16):
         size = SIZE * scale
         with open(f"tandro-{size}.png", "wb") as out:
             out.write(png(size, scale, dots))

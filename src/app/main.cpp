@@ -8,13 +8,15 @@
 #include "app/MainController.h"
 #include "app/MessageBoxes.h"
 #include "app/SingleInstance.h"
+#include "common/ProductInfo.h"
 #include "dialogs/DriveRoots.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   // The display name follows the name; set on its own, Qt would append it to every caption.
-  QApplication::setApplicationName(QStringLiteral("Tandro"));
-  QApplication::setOrganizationName(QStringLiteral("Velmoro"));
+  QApplication::setApplicationName(QString::fromUtf8(tandro::kProductName));
+  QApplication::setOrganizationName(QString::fromUtf8(tandro::kTrademarks));
+  QApplication::setApplicationVersion(QString::fromUtf8(tandro::kVersionText));
   QApplication::setWindowIcon(tandro::appIcon());
 
   tandro::DesktopMessageBoxes messageBoxes;
