@@ -1,6 +1,7 @@
 // Starts the desktop program: its identity, the single-instance check, then the main window.
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QUrl>
 
 #include "app/AppIcon.h"
@@ -10,6 +11,7 @@
 #include "app/SingleInstance.h"
 #include "common/ProductInfo.h"
 #include "dialogs/DriveRoots.h"
+#include "profile/ProfileFolder.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -23,8 +25,12 @@ int main(int argc, char* argv[]) {
   tandro::SystemEventLog eventLog;
   tandro::SystemClock clock;
   tandro::FrmTandro window;
+  QString profiles = QString::fromStdString(tandro::profileFolder(
+      QDir::toNativeSeparators(QApplication::applicationDirPath()).toStdString(),
+      window.fileSystem()));
+  profiles.chop(1);  // the controller adds the separator itself
   tandro::MainController controller(
-      window, {QApplication::applicationDirPath(), messageBoxes, eventLog, clock,
+      window, {profiles, messageBoxes, eventLog, clock,
                [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); },
                tandro::mountedDriveRoots()});
   tandro::SingleInstance instance;
