@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <exception>
 #include <functional>
+#include <future>
 #include <optional>
 #include <set>
 #include <thread>
@@ -28,6 +30,8 @@ namespace text = sync_text;
 
 // A copy this large is preceded by a rewrite of the records still due.
 constexpr std::int64_t kLongCopyBytes = 64 << 20;
+// How long the records of finished copies wait, at most, before a sync makes them good.
+constexpr auto kSyncInterval = std::chrono::seconds(1);
 
 // A file as the run acts on it: its case, the facts of both sides that gave it, and its
 // relative path as each side's listing spells it (the two differ in letter case at most).
@@ -62,20 +66,6 @@ class ProfileNameHold {
   ProfileStore& profile_;
 };
 
-// Runs `hook` before every rewrite of the profile for as long as it lives.
-class BeforeRewrite {
- public:
-  BeforeRewrite(ProfileStore& profile, std::function<void()> hook) : profile_(profile) {
-    profile_.setBeforeRewrite(std::move(hook));
-  }
-  ~BeforeRewrite() { profile_.setBeforeRewrite({}); }
-  BeforeRewrite(const BeforeRewrite&) = delete;
-  BeforeRewrite& operator=(const BeforeRewrite&) = delete;
-
- private:
-  ProfileStore& profile_;
-};
-
 // Thrown inside the run to end it early.
 struct RunEnded {
   SyncOutcome outcome;
@@ -89,13 +79,7 @@ class Run {
     // The inputs are locked during a run, so the name cannot change; holding it spares asking
     // the host at every record and keeps the listing thread away from the host.
     const ProfileNameHold hold(c_.profile);
-    // A record reaches the profile only after the copy it describes is on the device.
-    const BeforeRewrite durable(c_.profile, [this] { syncWrittenTrees(); });
-    const SyncOutcome outcome = outcomeOfSteps();
-    if (syncFailure_) {
-      c_.profile.discardPendingWrites();  // nor may a later rewrite carry them
-    }
-    return outcome;
+    return outcomeOfSteps();
   }
 
  private:
@@ -130,27 +114,101 @@ class Run {
     if (!c_.host.previewEnabled()) {
       reportingFailures([&] { recordRootIdentity(); });
     }
-    attempt([&] { c_.profile.flush(); });
+    flushAll();
     c_.host.prependToLog(text::completionLine(formatDateTime(now())));
   }
 
-  void syncWrittenTrees() {
-    // After a failure a later success proves nothing (the system reports a lost write
-    // once), so the records of this run stay back.
+  // A record reaches the profile only once the copy it speaks of is on the device, so that a
+  // drive pulled without eject never keeps a record of a copy it lost. The file systems
+  // written to are synced on a second thread about once a second while copying goes on; the
+  // records of the copies made before a sync began follow it into the profile.
+  void recordWhenDurable(std::string path, std::int64_t instant) {
     if (syncFailure_) {
-      throw *syncFailure_;
+      return;  // after a failed sync a later success proves nothing: no record of this run
     }
-    for (const std::string* root : {&c_.localRoot, &c_.removableRoot}) {
-      if (written_.contains(root)) {
-        try {
-          c_.fileSystem.syncFileSystemOf(*root);
-        } catch (const Failure& failure) {
-          syncFailure_ = failure;
-          throw;
-        }
-        written_.erase(root);
+    if (awaitingSync_.empty()) {
+      oldestAwaiting_ = std::chrono::steady_clock::now();
+    }
+    awaitingSync_.push_back({std::move(path), instant});
+    if (syncing_.valid() &&
+        syncing_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+      finishSync();
+    }
+    if (!syncing_.valid() && std::chrono::steady_clock::now() - oldestAwaiting_ >= kSyncInterval) {
+      startSync();
+    }
+  }
+
+  void startSync() {
+    inSync_ = std::exchange(awaitingSync_, {});
+    std::vector<std::string> roots;
+    for (const std::string* root : written_) {
+      roots.push_back(*root);
+    }
+    written_.clear();
+    syncing_ = std::async(std::launch::async, [this, roots = std::move(roots)] {
+      for (const auto& root : roots) {
+        c_.fileSystem.syncFileSystemOf(root);
+      }
+    });
+  }
+
+  // Waits for the sync under way; its records go to the profile, or stay back for good when
+  // it failed. The failure, if any.
+  std::optional<Failure> settleSync() {
+    try {
+      syncing_.get();
+    } catch (const Failure& failure) {
+      syncFailure_ = failure;
+      inSync_.clear();
+      awaitingSync_.clear();
+      return failure;
+    }
+    for (const auto& record : std::exchange(inSync_, {})) {
+      putRecord(record.path, record.instant);
+    }
+    return std::nullopt;
+  }
+
+  void finishSync() {
+    if (const auto failure = settleSync()) {
+      report(*failure);
+    }
+    attempt([&] { c_.profile.flushIfDue(); });
+  }
+
+  // Every record of what is done so far reaches the profile now: before a question, a long
+  // copy and the end of the run. The failure of a sync, if any.
+  std::optional<Failure> settleAllRecords() {
+    if (syncing_.valid()) {
+      if (auto failure = settleSync()) {
+        return failure;
       }
     }
+    if (!awaitingSync_.empty()) {
+      startSync();
+      return settleSync();
+    }
+    return std::nullopt;
+  }
+
+  void flushAll() {
+    if (const auto failure = settleAllRecords()) {
+      report(*failure);
+    }
+    attempt([&] { c_.profile.flush(); });
+  }
+
+  // The record under the name both sides now give it: a key spelt otherwise (keys ignore
+  // letter case) is replaced.
+  void putRecord(const std::string& path, std::int64_t instant) {
+    fixRecordOffset();
+    const std::string key = c_.profile.recordKeySpelling(path);
+    if (!key.empty() && key != path) {
+      c_.profile.removeDeferred(kRecordSection, path);
+    }
+    c_.profile.writeDeferred(kRecordSection, path,
+                             formatDateTime(wallAtOffset(instant, *recordOffset_)));
   }
 
   // One run per profile: a second one touches nothing.
@@ -410,7 +468,8 @@ class Run {
       // Some drives date a renamed file anew: the record keeps it in step.
       std::optional<FileFacts> facts;
       reportingFailures([&] { facts = c_.fileSystem.normalFile(renamed); });
-      writeRecord(path, std::max(situation.record, facts ? facts->modified : situation.record));
+      recordWhenDurable(path,
+                        std::max(situation.record, facts ? facts->modified : situation.record));
     }
   }
 
@@ -483,7 +542,7 @@ class Run {
     const auto& source = towardsRemovable ? situation.local : situation.removable;
     if (source && source->size >= kLongCopyBytes) {
       // Records of what is done already are not kept waiting through a long copy.
-      attempt([&] { c_.profile.flush(); });
+      flushAll();
     }
     written_.insert(&destinationRoot);
     attempt([&] {
@@ -494,22 +553,7 @@ class Run {
     });
     // A file dated in the future is newer than "now" for as long as it is in the future:
     // its record is its own time, so that it is in step afterwards.
-    writeRecord(path, std::max(c_.clock.now(), source ? source->modified : 0));
-  }
-
-  // The record of a file under the name both sides now give it: a key spelt otherwise (keys
-  // ignore letter case) is replaced.
-  void writeRecord(const std::string& path, std::int64_t instant) {
-    attempt([&] {
-      fixRecordOffset();
-      const std::string key = c_.profile.recordKeySpelling(path);
-      if (!key.empty() && key != path) {
-        c_.profile.removeDeferred(kRecordSection, path);
-      }
-      c_.profile.writeDeferred(kRecordSection, path,
-                               formatDateTime(wallAtOffset(instant, *recordOffset_)));
-      c_.profile.flushIfDue();
-    });
+    recordWhenDurable(path, std::max(c_.clock.now(), source ? source->modified : 0));
   }
 
   // Gives the file on one side the other side's file name where the two differ in letter
@@ -560,7 +604,7 @@ class Run {
   }
 
   Answer ask(const std::string& question) {
-    attempt([&] { c_.profile.flush(); });
+    flushAll();
     return c_.host.confirm(question);
   }
 
@@ -653,6 +697,7 @@ class Run {
 
   void flushBeforeMessage() {
     try {
+      settleAllRecords();  // a failed sync keeps its records back; the failure at hand comes first
       c_.profile.flush();
     } catch (const Failure&) {
       // The changes stay pending for the next flush; the failure at hand is told first.
@@ -672,8 +717,16 @@ class Run {
   std::optional<std::int64_t> recordOffset_;
   std::string profileId_;
   std::vector<std::string> leftovers_;
-  std::set<const std::string*> written_;
-  std::optional<Failure> syncFailure_;  // roots written to since the profile's last rewrite
+  struct PendingRecord {
+    std::string path;
+    std::int64_t instant;
+  };
+  std::set<const std::string*> written_;  // roots written to since the last sync began
+  std::vector<PendingRecord> awaitingSync_;
+  std::chrono::steady_clock::time_point oldestAwaiting_;
+  std::vector<PendingRecord> inSync_;  // the records the sync under way makes good
+  std::future<void> syncing_;
+  std::optional<Failure> syncFailure_;
   std::size_t done_ = 0;
   std::size_t total_ = 0;
 };
