@@ -14,6 +14,7 @@
 #include "common/Clock.h"
 #include "common/Failure.h"
 #include "common/Paths.h"
+#include "profile/ProfileRoots.h"
 #include "profile/ProfileStore.h"
 #include "sync/RootCheck.h"
 #include "sync/SyncFolders.h"
@@ -74,16 +75,11 @@ Options parseOptions(const std::vector<std::string>& arguments) {
   return options;
 }
 
-struct Roots {
-  std::string local;
-  std::string removable;
-};
-
-Roots readRoots(ProfileStore& profile, FileSystem& fileSystem) {
+ProfileRoots readRoots(ProfileStore& profile, FileSystem& fileSystem) {
   if (!fileSystem.stamp(profile.profilePath())) {
     throw Refusal{"no profile file " + profile.profilePath()};
   }
-  Roots roots{profile.ReadIni("Path", "Local", ""), profile.ReadIni("Path", "Remove", "")};
+  const ProfileRoots roots = readProfileRoots(profile);
   if (const auto message = unsafeRootsMessage(roots.local, roots.removable)) {
     throw Refusal{*message};
   }
@@ -116,7 +112,7 @@ int runProfile(const Options& options) {
   auto fileSystem = createPlatformFileSystem();
   ProfileStore profile(*fileSystem, withTrailingSeparator(options.profileDir),
                        [name = options.profile] { return name; });
-  const Roots roots = readRoots(profile, *fileSystem);
+  const ProfileRoots roots = readRoots(profile, *fileSystem);
   SystemEventLog eventLog;
   TerminalHost host(options.preview, eventLog);
   SystemClock clock;
