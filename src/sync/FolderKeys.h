@@ -21,9 +21,10 @@ std::string folderKeyOf(const std::string& relativeFile);
 
 // Under the profile's lock, lists both trees and writes the key of the folder of every local
 // file and of every removable file without a local copy, each once, in one rewrite of the
-// profile. The roots end with the native separator. `progress` is called as the listing goes
-// and while the removable files are checked, so that a host can keep itself drawn. Throws the
-// failure of the lock, the listing or the rewrite; what was collected before it is written.
+// profile. The roots end with the native separator. `progress`, when given, is called as the
+// listing goes and while the removable files are checked, so that a host can keep itself
+// drawn. Throws the failure of the lock, the listing or the rewrite; what was collected
+// before it is written.
 FolderKeysOutcome writeFolderKeys(const std::string& localRoot, const std::string& removableRoot,
                                   FileSystem& fileSystem, ProfileStore& profile,
                                   const ListingProgress& progress);
