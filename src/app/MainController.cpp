@@ -13,6 +13,7 @@
 #include "app/WindowHost.h"
 #include "common/Failure.h"
 #include "common/Paths.h"
+#include "profile/ProfileRoots.h"
 #include "sync/RootCheck.h"
 #include "sync/SyncFolders.h"
 
@@ -21,10 +22,13 @@ namespace tandro {
 namespace {
 
 const QString kSaveQuestion = QStringLiteral("設定の変更を保存しますか？");
-const QString kPathSection = QStringLiteral("Path");
 
 std::string utf8(const QString& text) {
   return text.toStdString();
+}
+
+ProfileRoots typedRoots(const FrmTandro::Controls& ui) {
+  return {utf8(ui.Text1->text()), utf8(ui.Text2->text())};
 }
 
 void appendSeparator(QLineEdit& rootBox) {
@@ -103,8 +107,9 @@ void MainController::selectProfile(int position) {
 void MainController::loadProfileRoots() {
   const auto& ui = window_.controls();
   try {
-    ui.Text1->setText(QString::fromStdString(profile_.ReadIni("Path", "Local", "")));
-    ui.Text2->setText(QString::fromStdString(profile_.ReadIni("Path", "Remove", "")));
+    const ProfileRoots roots = readProfileRoots(profile_);
+    ui.Text1->setText(QString::fromStdString(roots.local));
+    ui.Text2->setText(QString::fromStdString(roots.removable));
   } catch (const std::exception& failure) {
     showFailure(asFailure(failure));
   }
@@ -124,11 +129,10 @@ void MainController::synchronise() {
 
 bool MainController::prepareRun() {
   const auto& ui = window_.controls();
-  const std::string typedLocal = utf8(ui.Text1->text());
-  const std::string typedRemovable = utf8(ui.Text2->text());
+  const ProfileRoots typed = typedRoots(ui);
   appendSeparator(*ui.Text1);
   appendSeparator(*ui.Text2);
-  if (const auto refusal = unsafeRootsMessage(typedLocal, typedRemovable)) {
+  if (const auto refusal = unsafeRootsMessage(typed.local, typed.removable)) {
     services_.messageBoxes.show(&window_, QString::fromStdString(*refusal),
                                 MessageBoxes::Buttons::Ok, MessageBoxes::Icon::Exclamation);
     return false;
@@ -142,24 +146,19 @@ bool MainController::prepareRun() {
 // user agrees to save changed roots.
 void MainController::saveRoots() {
   const auto& ui = window_.controls();
-  const auto writeRoots = [&] {
-    profile_.WriteIni("Path", "Local", utf8(ui.Text1->text()));
-    profile_.WriteIni("Path", "Remove", utf8(ui.Text2->text()));
-  };
   if (selectedPosition_ < 0) {
     ui.cmbEnviron->addItem(ui.cmbEnviron->currentText());
-    writeRoots();
+    writeProfileRoots(profile_, typedRoots(ui));
     selectProfile(ui.cmbEnviron->count() - 1);
     return;
   }
-  const std::string storedLocal = profile_.ReadIni("Path", "Local", "");
-  const std::string storedRemovable = profile_.ReadIni("Path", "Remove", "");
-  if (storedLocal == utf8(ui.Text1->text()) && storedRemovable == utf8(ui.Text2->text())) {
+  const ProfileRoots typed = typedRoots(ui);
+  if (readProfileRoots(profile_) == typed) {
     return;
   }
   if (services_.messageBoxes.show(&window_, kSaveQuestion, MessageBoxes::Buttons::OkCancel,
                                   MessageBoxes::Icon::Question) == MessageBoxes::Result::Ok) {
-    writeRoots();
+    writeProfileRoots(profile_, typed);
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <unordered_set>
 
 #include "app/FrmTandro.h"
 #include "app/MessageBoxes.h"
@@ -10,18 +9,11 @@
 #include "common/Failure.h"
 #include "common/Paths.h"
 #include "dialogs/FrmSelectFolder.h"
-#include "sync/GetFileList.h"
+#include "sync/FolderKeys.h"
 #include "sync/RootCheck.h"
 #include "sync/SyncTexts.h"
 
 namespace tandro {
-
-namespace {
-
-const QString kDisableQuestion =
-    QStringLiteral("全フォルダーを同期対象外とします。\r\nよろしいですか？");
-
-}  // namespace
 
 QString profileNameFromRoot(const QString& root) {
   const qsizetype length = root.size();
@@ -30,13 +22,6 @@ QString profileNameFromRoot(const QString& root) {
   QString name = root.mid(separator + 1);
   name.chop(1);
   return name;
-}
-
-std::string folderKeyOf(const std::string& relativeFile) {
-  const auto separator = relativeFile.rfind(kRelativeSeparator);
-  const std::string parent =
-      separator == std::string::npos ? std::string() : relativeFile.substr(0, separator);
-  return parent + kRelativeSeparator;
 }
 
 ProfileCommands::ProfileCommands(FrmTandro& window, const AppServices& services,
@@ -77,59 +62,24 @@ void ProfileCommands::disableAllFolders() {
                                 MessageBoxes::Buttons::Ok, MessageBoxes::Icon::Exclamation);
     return;
   }
-  if (services_.messageBoxes.show(&window_, kDisableQuestion, MessageBoxes::Buttons::YesNo,
+  if (services_.messageBoxes.show(&window_, QString::fromUtf8(sync_text::kDisableQuestion),
+                                  MessageBoxes::Buttons::YesNo,
                                   MessageBoxes::Icon::Question) != MessageBoxes::Result::Yes) {
     return;
   }
   try {
-    // It writes the profile, so no run may use the profile meanwhile.
-    const auto lock = profile_.tryLock();
-    if (!lock) {
+    UiHeartbeat heartbeat;
+    const ListingProgress keepDrawn = [&](std::size_t) { heartbeat.beat(); };
+    if (writeFolderKeys(withTrailingSeparator(localRoot), withTrailingSeparator(removableRoot),
+                        window_.fileSystem(), profile_,
+                        keepDrawn) == FolderKeysOutcome::ProfileInUse) {
       services_.messageBoxes.show(&window_, QString::fromUtf8(sync_text::kProfileInUse),
                                   MessageBoxes::Buttons::Ok, MessageBoxes::Icon::Exclamation);
-      return;
     }
-    writeFolderKeys(withTrailingSeparator(localRoot), withTrailingSeparator(removableRoot));
   } catch (const Failure& failure) {
     services_.messageBoxes.show(&window_, QString::fromStdString(failure.numberAndDescription()),
                                 MessageBoxes::Buttons::Ok, MessageBoxes::Icon::None);
   }
-}
-
-// Each folder's key is written once, all in one rewrite of the profile; what was collected
-// before a failure is still written.
-void ProfileCommands::writeFolderKeys(const std::string& localRoot,
-                                      const std::string& removableRoot) {
-  UiHeartbeat heartbeat;
-  const ListingProgress keepDrawn = [&](std::size_t) { heartbeat.beat(); };
-  FileSystem& fileSystem = window_.fileSystem();
-  std::unordered_set<std::string> written;
-  const auto exclude = [&](const std::string& file) {
-    const std::string key = folderKeyOf(file);
-    if (written.insert(key).second) {
-      profile_.writeDeferred(kRecordSection, key, "1");
-    }
-  };
-  try {
-    FileList local;
-    GetFileList(local, localRoot, "", fileSystem, profile_, keepDrawn);
-    FileList removable;
-    GetFileList(removable, removableRoot, "", fileSystem, profile_, keepDrawn);
-    for (std::size_t i = 0; i < local.size(); ++i) {
-      exclude(std::string(local.path(i)));
-    }
-    for (std::size_t i = 0; i < removable.size(); ++i) {
-      heartbeat.beat();
-      const std::string file(removable.path(i));
-      if (!local.contains(file) && !fileSystem.normalFile(fullPath(localRoot, file))) {
-        exclude(file);
-      }
-    }
-  } catch (const Failure&) {
-    profile_.flush();
-    throw;
-  }
-  profile_.flush();
 }
 
 }  // namespace tandro

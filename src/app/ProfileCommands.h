@@ -24,7 +24,6 @@ class ProfileCommands {
 
  private:
   void browse(QLineEdit& rootBox);
-  void writeFolderKeys(const std::string& localRoot, const std::string& removableRoot);
 
   FrmTandro& window_;
   const AppServices& services_;
@@ -34,9 +33,5 @@ class ProfileCommands {
 // The profile name the local root suggests: its last folder name, found the classic way
 // (the last separator before the final character; then the final character dropped).
 QString profileNameFromRoot(const QString& root);
-
-// The key that excludes the folder of a file: its relative folder path and "\" ("\" alone for
-// a file directly in the root).
-std::string folderKeyOf(const std::string& relativeFile);
 
 }  // namespace tandro

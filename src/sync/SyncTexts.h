@@ -1,4 +1,5 @@
-// The texts a run shows: log labels, questions and the completion line.
+// The texts a run shows: log labels, questions and the completion line; and the disable
+// command's question.
 #pragma once
 
 #include <string>
@@ -19,6 +20,9 @@ inline constexpr const char* kNewOnBoth = "  両方で新規に作成";
 inline constexpr const char* kSkipMark = "スキップ:";
 inline constexpr const char* kReportLabel = "同期処理";
 inline constexpr const char* kProfileInUse = "このプロファイルは別の同期で使用中です。";
+// Before every folder of both trees is excluded.
+inline constexpr const char* kDisableQuestion =
+    "全フォルダーを同期対象外とします。\r\nよろしいですか？";
 
 // The question before a local file is deleted because its removable copy is gone.
 std::string deleteQuestion(const std::string& relativePath);

@@ -98,8 +98,6 @@ class ProfileCommandsTest : public QObject {
 
   void profileNameFromRoot_data();
   void profileNameFromRoot();
-  void folderKeyOf_data();
-  void folderKeyOf();
 
   void browseWithPicker_data();
   void browseWithPicker();
@@ -159,23 +157,6 @@ void ProfileCommandsTest::profileNameFromRoot() {
   QFETCH(QString, root);
   QFETCH(QString, name);
   QCOMPARE(tandro::profileNameFromRoot(root), name);
-}
-
-void ProfileCommandsTest::folderKeyOf_data() {
-  QTest::addColumn<QString>("file");
-  QTest::addColumn<QString>("key");
-  QTest::newRow("in the root") << "a.txt"
-                               << "\\";
-  QTest::newRow("in a folder") << "Docs\\b.txt"
-                               << "Docs\\";
-  QTest::newRow("two deep") << "Docs\\Old\\c.txt"
-                            << "Docs\\Old\\";
-}
-
-void ProfileCommandsTest::folderKeyOf() {
-  QFETCH(QString, file);
-  QFETCH(QString, key);
-  QCOMPARE(QString::fromStdString(tandro::folderKeyOf(file.toStdString())), key);
 }
 
 void ProfileCommandsTest::browseWithPicker_data() {

@@ -59,6 +59,10 @@ class TandroSyncTest : public ::testing::Test {
     arguments.push_back("Work");
     return run(arguments, input);
   }
+
+  Result disableAll(const std::string& input) {
+    return run({"--profile-dir", profiles, "--disable-all", "Work"}, input);
+  }
 };
 
 TEST_F(TandroSyncTest, FirstCopyThenAQuietSecondRun) {
@@ -215,6 +219,30 @@ TEST_F(TandroSyncTest, AProfileThatKnowsItsDriveRefusesAMissingOneAndAsksAboutAn
   EXPECT_EQ(sync("y\n").status, 0);
   EXPECT_EQ(readFile(removable + "a.txt"), "a");
   EXPECT_EQ(readFile(removable + ".tandro"), "0123456789abcdef0123456789abcdef\n");
+}
+
+TEST_F(TandroSyncTest, DisableAllAsksThenWritesTheKeyOfEveryFolderOnce) {
+  writeFile(local + "a.txt", "a");
+  writeFile(local + "docs/b.txt", "b");
+  writeFile(local + "docs/c.txt", "c");
+  writeFile(removable + "pics/d.jpg", "d");
+  writeProfile(local, removable);
+  const Result result = disableAll("y\n");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "全フォルダーを同期対象外とします。\nよろしいですか？ [y/n]: ");
+  EXPECT_EQ(readFile(profiles + "Work.ini"),
+            "[Path]\r\nLocal=" + local + "\r\nRemove=" + removable +
+                "\r\n[Tandro]\r\ndocs\\=1\r\n\\=1\r\npics\\=1\r\n");
+}
+
+TEST_F(TandroSyncTest, DisableAllDeclinedOrUnansweredChangesNothing) {
+  writeFile(local + "docs/b.txt", "b");
+  writeProfile(local, removable);
+  const std::string profileBefore = readFile(profiles + "Work.ini");
+  for (const std::string input : {"n\n", ""}) {
+    EXPECT_EQ(disableAll(input).status, 3) << input;
+    EXPECT_EQ(readFile(profiles + "Work.ini"), profileBefore);
+  }
 }
 
 }  // namespace
