@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgtest-dev googletest
+  libgtest-dev googletest libcli11-dev
   fonts-noto-cjk
   xvfb xauth xdotool x11-utils openbox
   dosfstools fusefat fuse3

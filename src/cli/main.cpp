@@ -1,13 +1,16 @@
 // tandro-sync: one synchronisation run of a profile from the terminal, or the disable command
 // that excludes every folder of the profile's two trees.
 //   tandro-sync [--profile-dir DIR] {[--preview] [--log-file FILE] | --disable-all} PROFILE
+//   tandro-sync --help | --version
 // Exit status: 0 completed, 1 ended after a failure, 2 refused (bad input, the profile in use
 // by another run, a missing folder of a profile that knows its drive), 3 cancelled or declined.
 
+#include <CLI/CLI.hpp>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "cli/Process.h"
@@ -15,7 +18,9 @@
 #include "common/Clock.h"
 #include "common/Failure.h"
 #include "common/Paths.h"
+#include "common/ProductInfo.h"
 #include "common/ReportError.h"
+#include "profile/ProfileFolder.h"
 #include "profile/ProfileRoots.h"
 #include "profile/ProfileStore.h"
 #include "sync/FolderKeys.h"
@@ -32,12 +37,27 @@ constexpr int kFailed = 1;
 constexpr int kRefused = 2;
 constexpr int kCancelled = 3;
 
-constexpr const char* kUsage =
-    "usage: tandro-sync [--profile-dir DIR] {[--preview] [--log-file FILE] | --disable-all} "
-    "PROFILE";
+constexpr const char* kDescription =
+    "Synchronises a Tandro profile: its local folder and its folder on a removable drive.";
+
+constexpr const char* kFooter =
+    R"(Without --profile-dir, profiles (PROFILE.ini) are looked for beside this program
+when its folder is writable (a portable copy), otherwise in the user's configuration
+folder: $XDG_CONFIG_HOME/Velmoro/Tandro (~/.config/Velmoro/Tandro), on Windows
+%APPDATA%\Velmoro\Tandro.
+
+Questions end with [y/n/c] or [y/n]: y is yes, n is no, c cancels the run; the end of
+the input cancels, or answers no. A run asks before it deletes a local file whose
+removable copy was deleted; which side wins for a file changed or created on both sides
+(y: the local copy, n: the removable copy); before it deletes most of one side's files;
+and before it goes on with a removable folder that is not the one it synchronised before.
+
+Exit status: 0 completed, 1 ended after a failure, 2 refused (bad input, no such profile,
+unsafe folders, the profile in use by another run, a missing folder of a profile that
+knows its drive), 3 cancelled or declined.)";
 
 struct Options {
-  std::string profileDir;
+  std::string profileDir;  // empty: where profiles live by default
   bool preview = false;
   std::optional<std::string> logFile;
   bool disableAll = false;
@@ -49,42 +69,37 @@ struct Refusal {
   std::string message;
 };
 
-Options parseOptions(const std::vector<std::string>& arguments) {
+// The parse of the command line, or the exit status of one that ends there (--help,
+// --version, bad input).
+std::variant<Options, int> parseOptions(const std::vector<std::string>& arguments) {
   Options options;
-  options.profileDir = executableFolder();
-  std::vector<std::string> positional;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    const auto valueOf = [&]() -> std::string {
-      if (i + 1 >= arguments.size()) {
-        throw Refusal{argument + " needs a value. " + kUsage};
-      }
-      return arguments[++i];
-    };
-    if (argument == "--preview") {
-      options.preview = true;
-    } else if (argument == "--profile-dir") {
-      options.profileDir = valueOf();
-    } else if (argument == "--log-file") {
-      options.logFile = valueOf();
-    } else if (argument == "--disable-all") {
-      options.disableAll = true;
-    } else if (argument.starts_with("-") && argument != "-") {
-      throw Refusal{"unknown option " + argument + ". " + kUsage};
-    } else {
-      positional.push_back(argument);
-    }
+  CLI::App app(kDescription, "tandro-sync");
+  app.set_version_flag("--version",
+                       std::string("tandro-sync (") + kProductName + ") " + kVersionText);
+  app.add_option("--profile-dir", options.profileDir, "Where the profile files are")
+      ->type_name("DIR");
+  auto* preview = app.add_flag("--preview", options.preview,
+                               "Shows what a run would do, touching nothing and asking nothing");
+  auto* logFile = app.add_option("--log-file", options.logFile, "Also writes the run's log to FILE")
+                      ->type_name("FILE");
+  app.add_flag("--disable-all", options.disableAll,
+               "Instead of a run: excludes every folder that holds a file, after a question")
+      ->excludes(preview)
+      ->excludes(logFile);
+  app.add_option("PROFILE", options.profile, "The profile's name (PROFILE.ini)")->required();
+  app.footer(kFooter);
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp& help) {
+    return app.exit(help);
+  } catch (const CLI::CallForVersion& version) {
+    return app.exit(version);
+  } catch (const CLI::ParseError& error) {
+    std::cerr << "tandro-sync: " << error.what() << " (tandro-sync --help for the usage)"
+              << std::endl;
+    return kRefused;
   }
-  if (positional.size() != 1) {
-    throw Refusal{std::string(positional.empty() ? "no profile given. " : "one profile only. ") +
-                  kUsage};
-  }
-  // The disable command writes no log, and a preview of it would still write the profile.
-  if (options.disableAll && (options.preview || options.logFile)) {
-    throw Refusal{std::string("--disable-all goes with neither --preview nor --log-file. ") +
-                  kUsage};
-  }
-  options.profile = positional.front();
   return options;
 }
 
@@ -126,7 +141,9 @@ void writeLogFile(const std::string& path, const std::string& text) {
 struct Session {
   explicit Session(const Options& options)
       : fileSystem(createPlatformFileSystem()),
-        profile(*fileSystem, withTrailingSeparator(options.profileDir),
+        profile(*fileSystem,
+                options.profileDir.empty() ? profileFolder(executableFolder(), *fileSystem)
+                                           : withTrailingSeparator(options.profileDir),
                 [name = options.profile] { return name; }),
         roots(readRoots(profile, *fileSystem)),
         host(options.preview, eventLog) {}
@@ -178,7 +195,11 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   useUtf8Terminal();
   try {
-    return runCommand(parseOptions(commandArguments(argc, argv)));
+    const auto parsed = parseOptions(commandArguments(argc, argv));
+    if (const int* exitStatus = std::get_if<int>(&parsed)) {
+      return *exitStatus;
+    }
+    return runCommand(std::get<Options>(parsed));
   } catch (const Refusal& refusal) {
     std::cerr << "tandro-sync: " << refusal.message << std::endl;
     return kRefused;

@@ -171,6 +171,18 @@ TEST_F(TandroSyncTest, UnsafeOrMissingInputIsRefusedAndNothingIsTouched) {
   }
 }
 
+TEST_F(TandroSyncTest, HelpAndVersionSayWhatItIsAndTouchNothing) {
+  const Result version = run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tandro-sync (Tandro) 1.01.0001\n");
+  const Result help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* part : {"--profile-dir DIR", "--preview", "--log-file FILE", "--disable-all",
+                           "PROFILE", "Velmoro/Tandro", "[y/n/c]", "Exit status: 0 completed"}) {
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+  }
+}
+
 TEST_F(TandroSyncTest, ASecondProcessOnTheSameProfileIsRefused) {
   writeFile(local + "a.txt", "local");
   writeFile(removable + "a.txt", "removable");
