@@ -13,15 +13,15 @@ namespace tandro {
 class MessageBoxes;
 
 struct AppServices {
-  // The folder of the profile files: the executable's folder.
+  // The folder of the profile files (see ProfileFolder.h).
   QString profileFolder;
   MessageBoxes& messageBoxes;
   EventLog& eventLog;
   Clock& clock;
   // Opens a file in the system's text editor; failures are the editor's business.
   std::function<void(const QString& filePath)> openInEditor;
-  // The drives of the folder picker.
-  QStringList driveRoots;
+  // The drives of the folder picker, as they are when it opens.
+  std::function<QStringList()> driveRoots;
 };
 
 }  // namespace tandro

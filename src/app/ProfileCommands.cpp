@@ -41,7 +41,7 @@ void ProfileCommands::browseRemovable() {
 }
 
 void ProfileCommands::browse(QLineEdit& rootBox) {
-  FrmSelectFolder picker(services_.messageBoxes, services_.driveRoots);
+  FrmSelectFolder picker(services_.messageBoxes, services_.driveRoots());
   picker.Path = rootBox.text();
   picker.exec();
   if (!picker.Path.isEmpty()) {

@@ -32,7 +32,7 @@ int main(int argc, char* argv[]) {
   tandro::MainController controller(
       window, {profiles, messageBoxes, eventLog, clock,
                [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); },
-               tandro::mountedDriveRoots()});
+               &tandro::mountedDriveRoots});
   tandro::SingleInstance instance;
   if (!controller.load(instance)) {
     return 0;

@@ -213,15 +213,17 @@ void FrmSelectFolder::reportFailure(const Failure& failure) {
                      MessageBoxes::Icon::Stop);
 }
 
-// Linux keeps no working folder per drive, so a drive opens on its root. Going back to the
-// drive the list is on finds nothing to do, which ends the round after a failure.
+// A drive opens on the program's working folder when that lies on it, else on its root.
+// Going back to the drive the list is on finds nothing to do, which ends the round after a
+// failure.
 void FrmSelectFolder::onDriveChanged(int index) {
   const QString drive = driveRoots_.value(index);
   if (driveOf(driveRoots_, currentFolder_) == drive) {
     return;
   }
+  const QString working = QDir::currentPath();
   try {
-    openFolder(drive);
+    openFolder(driveOf(driveRoots_, working) == drive ? working : drive);
   } catch (const Failure& failure) {
     reportFailure(failure);
     showDriveOf(currentFolder_);

@@ -123,8 +123,10 @@ Desk::Desk(const QString& serverName, const QStringList& driveRoots,
            FrmTandro::FileSystemFactory makeFileSystem)
     : serverName(serverName),
       window(std::move(makeFileSystem)),
-      controller(window, {profiles.path(), boxes, eventLog, clock,
-                          [this](const QString& path) { editedFiles << path; }, driveRoots}),
+      drives(driveRoots),
+      controller(window,
+                 {profiles.path(), boxes, eventLog, clock,
+                  [this](const QString& path) { editedFiles << path; }, [this] { return drives; }}),
       instance(serverName) {}
 
 bool Desk::start() {

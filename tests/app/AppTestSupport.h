@@ -110,6 +110,7 @@ struct Desk {
   FixedClock clock;
   QStringList editedFiles;
   FrmTandro window;
+  QStringList drives;  // what the folder picker finds when it opens
   MainController controller;
   SingleInstance instance;
 };

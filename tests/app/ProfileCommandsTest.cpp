@@ -101,6 +101,7 @@ class ProfileCommandsTest : public QObject {
 
   void browseWithPicker_data();
   void browseWithPicker();
+  void aDriveAddedAfterStartUpOpensOnTheWorkingFolder();
 
   void editOpensProfileInProfileFolder_data();
   void editOpensProfileInProfileFolder();
@@ -232,6 +233,18 @@ void ProfileCommandsTest::browseWithPicker() {
            QString(nameAfter).replace("(trees)", QFileInfo(trees_->folder.path()).fileName()));
   QCOMPARE(desk.profileList(), QStringList());
   QVERIFY(desk.boxes.shown.empty());
+}
+
+// The picker lists the drives as they are when it opens; a drive opens on the program's
+// working folder when that lies on it.
+void ProfileCommandsTest::aDriveAddedAfterStartUpOpensOnTheWorkingFolder() {
+  Desk desk(uniqueServerName(), {"/"});
+  QVERIFY(desk.start());
+  desk.drives << trees_->folder.path();
+  QVERIFY(QDir::setCurrent(inTrees("%1/Work")));
+  whenPickerOpens(InPicker::TreeDriveThenOk);
+  click(control<QPushButton>(desk.window, "Command1"));
+  QCOMPARE(desk.ui().Text1->text(), inTrees("%1/Work/"));
 }
 
 void ProfileCommandsTest::editOpensProfileInProfileFolder_data() {
