@@ -1,12 +1,17 @@
 // Times commands run from the real main window, to set beside tandro-sync:
 //   gui_run sync PROFILE_DIR PROFILE LOG_FILE    the Sync button on PROFILE; the log box to
 //   LOG_FILE gui_run disable PROFILE_DIR PROFILE          the 無効 button on PROFILE, answered Yes
-// Questions of a run are answered Cancel (a first copy asks none). Prints the seconds taken.
+// Questions of a run are answered Cancel (a first copy asks none). Prints the seconds taken,
+// then the longest time the window went without painting while the command ran: the window
+// is asked to repaint every 10 ms, and its paint events are timed.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFile>
 #include <QPushButton>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/FrmTandro.h"
@@ -29,6 +34,39 @@ class AnsweringBoxes : public tandro::MessageBoxes {
 class NoEventLog : public tandro::EventLog {
  public:
   void writeError(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+};
+
+// The longest gap between two paint events of the watched window.
+class PaintGaps : public QObject {
+ public:
+  explicit PaintGaps(QWidget& window) : window_(window) {
+    window.installEventFilter(this);
+    connect(&ask_, &QTimer::timeout, &window, [&window] { window.update(); });
+    ask_.start(10);
+    sinceLast_.start();
+    sinceStart_.start();
+  }
+  qint64 longestMs() const { return longest_; }
+  qint64 longestEndedMs() const { return longestEnded_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == &window_ && event->type() == QEvent::Paint) {
+      if (const qint64 gap = sinceLast_.restart(); gap > longest_) {
+        longest_ = gap;
+        longestEnded_ = sinceStart_.elapsed();
+      }
+    }
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+  QTimer ask_;
+  QElapsedTimer sinceLast_;
+  QElapsedTimer sinceStart_;
+  qint64 longest_ = 0;
+  qint64 longestEnded_ = 0;
 };
 
 }  // namespace
@@ -58,8 +96,12 @@ int main(int argc, char* argv[]) {
 
   QElapsedTimer timer;
   timer.start();
+  const PaintGaps gaps(window);
   (sync ? ui.Command3 : ui.Command5)->click();
   std::printf("%.3f\n", static_cast<double>(timer.nsecsElapsed()) / 1e9);
+  std::printf("longest gap between paints: %lld ms, ending %lld ms after the click\n",
+              static_cast<long long>(gaps.longestMs()),
+              static_cast<long long>(gaps.longestEndedMs()));
 
   if (sync) {
     QFile log(arguments[4]);

@@ -7,7 +7,7 @@ namespace tandro {
 namespace {
 
 // Often enough that the desktop never sees the window as hung and the log moves smoothly.
-constexpr qint64 kBeatIntervalMs = 50;
+constexpr qint64 kBeatIntervalMs = 30;
 
 }  // namespace
 

@@ -32,7 +32,12 @@ WindowHost::WindowHost(FrmTandro& window, MessageBoxes& messageBoxes, EventLog& 
     : window_(window),
       messageBoxes_(messageBoxes),
       eventLog_(eventLog),
-      heartbeat_([&window] { window.flushLog(); }) {}
+      heartbeat_([&window] { window.flushLog(); }),
+      idleTitle_(window.windowTitle()) {}
+
+WindowHost::~WindowHost() {
+  window_.setWindowTitle(idleTitle_);
+}
 
 void WindowHost::addLog(const std::string& line) {
   window_.AddLog(fromUtf8(line));
@@ -75,8 +80,32 @@ void WindowHost::showMessage(const std::string& text, MessageIcon icon) {
   messageBoxes_.show(&window_, fromUtf8(text), MessageBoxes::Buttons::Ok, boxIcon(icon));
 }
 
-void WindowHost::progress(std::size_t, std::size_t) {
+void WindowHost::planned(std::size_t, std::uint64_t bytes) {
+  progress_.bytes = previewEnabled() ? 0 : bytes;
+  showProgress();
+}
+
+// While listing, `total` is 0 and there is no plan to measure against yet.
+void WindowHost::progress(std::size_t done, std::size_t total) {
+  if (total > 0) {
+    progress_.filesDone = done;
+    progress_.files = total;
+    showProgress();
+  }
   heartbeat_.beat();
+}
+
+void WindowHost::copied(std::uint64_t bytes) {
+  progress_.bytesDone = bytes;
+  showProgress();
+  heartbeat_.beat();
+}
+
+void WindowHost::showProgress() {
+  if (const int percent = progress_.percent(); percent != shownPercent_) {
+    shownPercent_ = percent;
+    window_.setWindowTitle(idleTitle_ + QStringLiteral(" - %1%").arg(percent));
+  }
 }
 
 }  // namespace tandro

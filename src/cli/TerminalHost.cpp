@@ -96,7 +96,26 @@ void TerminalHost::showMessage(const std::string& text, MessageIcon) {
   std::cerr << line << std::endl;
 }
 
+void TerminalHost::planned(std::size_t, std::uint64_t bytes) {
+  runProgress_.bytes = preview_ ? 0 : bytes;
+}
+
+// While listing, `total` is 0 and `done` counts the files found.
 void TerminalHost::progress(std::size_t done, std::size_t total) {
+  if (total == 0) {
+    return showProgressLine(std::to_string(done) + " files found");
+  }
+  runProgress_.filesDone = done;
+  runProgress_.files = total;
+  showProgressLine(runProgress_.text());
+}
+
+void TerminalHost::copied(std::uint64_t bytes) {
+  runProgress_.bytesDone = bytes;
+  showProgressLine(runProgress_.text());
+}
+
+void TerminalHost::showProgressLine(const std::string& line) {
   if (!showProgress_) {
     return;
   }
@@ -106,11 +125,7 @@ void TerminalHost::progress(std::size_t done, std::size_t total) {
   }
   nextProgress_ = now + kProgressInterval;
   std::cout.flush();
-  if (total == 0) {
-    std::cerr << "\r\x1b[K" << done << " files found" << std::flush;
-  } else {
-    std::cerr << "\r\x1b[K" << done << " / " << total << " files" << std::flush;
-  }
+  std::cerr << "\r\x1b[K" << line << std::flush;
   progressShown_ = true;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sync/RunProgress.h"
 #include "sync/SyncHost.h"
 
 namespace tandro {
@@ -27,13 +28,17 @@ class TerminalHost : public SyncHost {
   bool previewEnabled() override { return preview_; }
   void showMessage(const std::string& text, MessageIcon icon) override;
   EventLog& eventLog() override { return eventLog_; }
+  void planned(std::size_t transfers, std::uint64_t bytes) override;
   void progress(std::size_t done, std::size_t total) override;
+  void copied(std::uint64_t bytes) override;
 
   // The text the window's log box would show: newest first, CR LF after every line.
   std::string logText() const;
 
  private:
   void clearProgressLine();
+  // Shows `line` as the progress line, at most every so often.
+  void showProgressLine(const std::string& line);
   // Asks until one of `answers` (lower case) is typed; nothing at the end of the input.
   std::optional<std::string> ask(const std::string& text, const char* choices,
                                  std::initializer_list<const char*> answers);
@@ -46,6 +51,7 @@ class TerminalHost : public SyncHost {
   bool showProgress_;
   bool progressShown_ = false;
   std::chrono::steady_clock::time_point nextProgress_{};
+  RunProgress runProgress_;
 };
 
 // Each CR LF or lone CR of a message as one line break of the terminal.

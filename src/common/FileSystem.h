@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +40,10 @@ struct FileStamp {
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
+// Told the bytes copied so far as a copy goes on, after each piece of at most kCopyPiece.
+using CopyProgress = std::function<void(std::int64_t copied)>;
+inline constexpr std::int64_t kCopyPiece = 1 << 20;
+
 // An exclusive lock on a file, held until this object is destroyed.
 class FileLock {
  public:
@@ -57,7 +62,9 @@ class FileSystem {
   // Creates `to`, which must not exist, with the content and last-write time of `from`, and
   // where the system has them its permission bits for user, group and others (never
   // set-user-ID, set-group-ID or sticky); a file system that cannot hold them is no failure.
-  virtual void copyFile(const std::string& from, const std::string& to) = 0;
+  // `progress`, when given, hears of every piece.
+  virtual void copyFile(const std::string& from, const std::string& to,
+                        const CopyProgress& progress) = 0;
   // Renames `from` to `to`, replacing a file at `to` in one step.
   virtual void renameFile(const std::string& from, const std::string& to) = 0;
   virtual void removeFile(const std::string& path) = 0;

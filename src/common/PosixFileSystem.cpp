@@ -99,11 +99,12 @@ void writeAll(int fd, const char* data, std::size_t size, const std::string& pat
 
 // Lets the kernel copy (no round trip through user space, reflinks where the file system
 // has them). False when it cannot do so between these two files and nothing was copied.
-bool copyInKernel(int from, int to, std::int64_t size, const std::string& fromPath) {
+bool copyInKernel(int from, int to, std::int64_t size, const std::string& fromPath,
+                  const CopyProgress& progress) {
   std::int64_t copied = 0;
   while (copied < size) {
-    const ssize_t count =
-        ::copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(size - copied), 0);
+    const auto piece = static_cast<std::size_t>(std::min(size - copied, kCopyPiece));
+    const ssize_t count = ::copy_file_range(from, nullptr, to, nullptr, piece, 0);
     if (count < 0) {
       if (errno == EINTR) {
         continue;
@@ -119,14 +120,18 @@ bool copyInKernel(int from, int to, std::int64_t size, const std::string& fromPa
       break;  // the source shrank meanwhile; what was there is copied
     }
     copied += count;
+    if (progress) {
+      progress(copied);
+    }
   }
   return true;
 }
 
-void copyContent(int from, int to, const std::string& fromPath, const std::string& toPath) {
+void copyContent(int from, int to, const std::string& fromPath, const std::string& toPath,
+                 const CopyProgress& progress) {
   static constexpr std::size_t kBufferSize = 1 << 17;
   std::string buffer(kBufferSize, '\0');
-  for (;;) {
+  for (std::int64_t copied = 0;;) {
     const ssize_t count = ::read(from, buffer.data(), buffer.size());
     if (count == 0) {
       return;
@@ -138,6 +143,10 @@ void copyContent(int from, int to, const std::string& fromPath, const std::strin
       fail(fromPath, PathRole::File);
     }
     writeAll(to, buffer.data(), static_cast<std::size_t>(count), toPath);
+    copied += count;
+    if (progress) {
+      progress(copied);
+    }
   }
 }
 
@@ -196,7 +205,8 @@ std::optional<FileFacts> PosixFileSystem::normalFile(const std::string& path) {
   return factsOf(status);
 }
 
-void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
+void PosixFileSystem::copyFile(const std::string& from, const std::string& to,
+                               const CopyProgress& progress) {
   Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
   if (source.get() < 0) {
     fail(from, PathRole::File);
@@ -213,8 +223,8 @@ void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
   if (target.get() < 0) {
     fail(to, PathRole::Folder);
   }
-  if (!copyInKernel(source.get(), target.get(), status.st_size, from)) {
-    copyContent(source.get(), target.get(), from, to);
+  if (!copyInKernel(source.get(), target.get(), status.st_size, from, progress)) {
+    copyContent(source.get(), target.get(), from, to, progress);
   }
   carryPermissions(target.get(), status.st_mode, to);
   const timespec times[2] = {status.st_atim, status.st_mtim};

@@ -199,7 +199,8 @@ std::optional<FileFacts> Win32FileSystem::normalFile(const std::string& path) {
   return factsOf(*attributes);
 }
 
-void Win32FileSystem::copyFile(const std::string& from, const std::string& to) {
+void Win32FileSystem::copyFile(const std::string& from, const std::string& to,
+                               const CopyProgress& progress) {
   Handle source = openFile(from, GENERIC_READ, kShareAll, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT);
   if (!source.valid()) {
@@ -217,8 +218,14 @@ void Win32FileSystem::copyFile(const std::string& from, const std::string& to) {
   if (!target.valid()) {
     fail(to, PathRole::Folder);
   }
-  readAll(source.get(), from,
-          [&](const char* data, DWORD size) { writeAll(target.get(), data, size, to); });
+  std::int64_t copied = 0;
+  readAll(source.get(), from, [&](const char* data, DWORD size) {
+    writeAll(target.get(), data, size, to);
+    copied += size;
+    if (progress) {
+      progress(copied);
+    }
+  });
   finishCopy(target.get(), info.ftLastWriteTime, to);
   // On the disk before the rename can put it in place: the durability a volume flush would
   // give, without the administrator rights that one needs.

@@ -32,6 +32,8 @@ namespace text = sync_text;
 constexpr std::int64_t kLongCopyBytes = 64 << 20;
 // How long the records of finished copies wait, at most, before a sync makes them good.
 constexpr auto kSyncInterval = std::chrono::seconds(1);
+// How often the host hears from a run that waits.
+constexpr auto kHostBeat = std::chrono::milliseconds(40);
 
 // A file as the run acts on it: its case, the facts of both sides that gave it, and its
 // relative path as each side's listing spells it (the two differ in letter case at most).
@@ -156,6 +158,10 @@ class Run {
   // Waits for the sync under way; its records go to the profile, or stay back for good when
   // it failed. The failure, if any.
   std::optional<Failure> settleSync() {
+    // The host stays drawn while the device catches up, which may take long after a large copy.
+    while (syncing_.wait_for(kHostBeat) != std::future_status::ready) {
+      c_.host.progress(done_, total_);
+    }
     try {
       syncing_.get();
     } catch (const Failure& failure) {
@@ -549,8 +555,10 @@ class Run {
       const std::string source = fullPath(sourceRoot, path);
       refuseLinkedFolders(sourceRoot, source);
       refuseLinkedFolders(destinationRoot, targetPath_);
-      Crypt(source, targetPath_, c_.fileSystem);
+      Crypt(source, targetPath_, c_.fileSystem,
+            [&](std::int64_t copied) { c_.host.copied(bytesCopied_ + copied); });
     });
+    bytesCopied_ += static_cast<std::uint64_t>(source ? source->size : 0);
     // A file dated in the future is newer than "now" for as long as it is in the future:
     // its record is its own time, so that it is in step afterwards.
     recordWhenDurable(path, std::max(c_.clock.now(), source ? source->modified : 0));
@@ -729,6 +737,7 @@ class Run {
   std::optional<Failure> syncFailure_;
   std::size_t done_ = 0;
   std::size_t total_ = 0;
+  std::uint64_t bytesCopied_ = 0;  // by the copies done
 };
 
 }  // namespace

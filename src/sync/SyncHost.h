@@ -32,6 +32,9 @@ class SyncHost : public MessageHost {
   // While listing, total is 0 and `done` counts the files found; while acting, `done` of
   // the plan's `total` files are handled.
   virtual void progress(std::size_t done, std::size_t total) { (void)done, (void)total; }
+  // While acting: `bytes` of the plan's copies are done, the file being copied in part. Called
+  // as a copy goes on, piece by piece, so that a long copy keeps a host drawn too.
+  virtual void copied(std::uint64_t bytes) { (void)bytes; }
 };
 
 }  // namespace tandro

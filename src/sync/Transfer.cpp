@@ -43,12 +43,12 @@ std::optional<std::int64_t> makerOf(std::string_view name) {
 
 // Copies `source` into `temporary`, once more when the source changed meanwhile: a copy
 // that mixes two versions, or carries the time of another, never goes into place.
-void copyOneVersion(const std::string& source, const std::string& temporary,
-                    FileSystem& fileSystem) {
+void copyOneVersion(const std::string& source, const std::string& temporary, FileSystem& fileSystem,
+                    const CopyProgress& progress) {
   constexpr int kAttempts = 2;
   for (int attempt = 1;; ++attempt) {
     const auto before = fileSystem.stamp(source);
-    fileSystem.copyFile(source, temporary);
+    fileSystem.copyFile(source, temporary, progress);
     if (fileSystem.stamp(source) == before) {
       return;
     }
@@ -73,11 +73,12 @@ bool isLeftoverTemporary(std::string_view name) {
   return maker && !processRuns(*maker);
 }
 
-void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem) {
+void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem,
+           const CopyProgress& progress) {
   passingFailuresAs("Crypt>", [&] {
     const std::string temporary = temporaryPathBeside(destination);
     try {
-      copyOneVersion(source, temporary, fileSystem);
+      copyOneVersion(source, temporary, fileSystem, progress);
       fileSystem.renameFile(temporary, destination);
     } catch (const Failure& failure) {
       removeTemporaryQuietly(fileSystem, temporary);

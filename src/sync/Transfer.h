@@ -15,8 +15,9 @@ namespace tandro {
 // source that changes while it is copied is copied once more; when it changes again, that is
 // failure 75 naming the source. On failure the destination is as it was, the temporary file
 // is gone, and the failure is raised with "Crypt>" in front of its source (76 when the
-// destination's folder is missing).
-void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem);
+// destination's folder is missing). `progress`, when given, hears of every piece copied.
+void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem,
+           const CopyProgress& progress = {});
 
 // Renames the file or folder `from` to `to`, which may name `from` itself in other letter
 // case on a file system that ignores case (a visible intermediate name is used then, so that

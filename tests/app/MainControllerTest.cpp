@@ -532,8 +532,14 @@ void MainControllerTest::wholeRunFromWindow() {
   if (preview) {
     click(desk.ui().chkNoCopy);
   }
+  QStringList titles;
+  connect(&desk.window, &QWidget::windowTitleChanged,
+          [&](const QString& title) { titles << title; });
   click(desk.ui().Command3);
 
+  // The title shows the run's progress, rising to 100%, and is itself again at the end.
+  QCOMPARE(titles.first(), QStringLiteral("Tandro - 0%"));
+  QCOMPARE(titles.mid(titles.size() - 2), QStringList({"Tandro - 100%", "Tandro"}));
   QCOMPARE(desk.window.logText(),
            completionLine() + "c.txt  ローカルへコピー\r\ndocs\\a.txt  リムーバブルへコピー\r\n");
   QVERIFY(desk.ui().Text3->toPlainText().startsWith(completionLine().chopped(2)));

@@ -70,18 +70,18 @@ TEST_F(PosixFileSystemTest, MapsMissingThingsToTheirNumbers) {
   fs::create_directory(dir.path() / "exists");
   EXPECT_EQ(failureNumberOf([&] { files.createFolder(at("exists")); }), 75);
   test::writeFile(dir.path() / "a.txt", "a");
-  EXPECT_EQ(failureNumberOf([&] { files.copyFile(at("a.txt"), at("missing/a.txt")); }), 76);
-  EXPECT_EQ(failureNumberOf([&] { files.copyFile(at("gone.txt"), at("b.txt")); }), 53);
+  EXPECT_EQ(failureNumberOf([&] { files.copyFile(at("a.txt"), at("missing/a.txt"), {}); }), 76);
+  EXPECT_EQ(failureNumberOf([&] { files.copyFile(at("gone.txt"), at("b.txt"), {}); }), 53);
 }
 
 TEST_F(PosixFileSystemTest, CopiesContentAndModificationTime) {
   test::writeFile(dir.path() / "a.txt", std::string(300000, 'x') + "end");
   test::setModificationTime(dir.path() / "a.txt", 1200000000);
-  files.copyFile(at("a.txt"), at("b.txt"));
+  files.copyFile(at("a.txt"), at("b.txt"), {});
   EXPECT_EQ(test::readFile(dir.path() / "b.txt"), test::readFile(dir.path() / "a.txt"));
   EXPECT_EQ(files.normalFile(at("b.txt")), (FileFacts{1200000000, 300003}));
   // The copy never overwrites: replacing is the rename's job.
-  EXPECT_EQ(failureNumberOf([&] { files.copyFile(at("a.txt"), at("b.txt")); }), 75);
+  EXPECT_EQ(failureNumberOf([&] { files.copyFile(at("a.txt"), at("b.txt"), {}); }), 75);
 }
 
 struct ModeRow {
@@ -95,7 +95,7 @@ class CopiedModeTest : public PosixFileSystemTest, public ::testing::WithParamIn
 TEST_P(CopiedModeTest, ACopyCarriesThePermissionBitsOnly) {
   test::writeFile(dir.path() / "a.txt", "a");
   ASSERT_EQ(::chmod(at("a.txt").c_str(), GetParam().source), 0);
-  files.copyFile(at("a.txt"), at("b.txt"));
+  files.copyFile(at("a.txt"), at("b.txt"), {});
   struct stat status {};
   ASSERT_EQ(::stat(at("b.txt").c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, GetParam().copy);
@@ -124,7 +124,7 @@ TEST_F(PosixFileSystemTest, RefusedAccessIsNumber70) {
   fs::create_directory(dir.path() / "locked");
   fs::permissions(dir.path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
   test::writeFile(dir.path() / "a.txt", "a");
-  EXPECT_EQ(failureNumberOf([&] { files.copyFile(at("a.txt"), at("locked/a.txt")); }), 70);
+  EXPECT_EQ(failureNumberOf([&] { files.copyFile(at("a.txt"), at("locked/a.txt"), {}); }), 70);
 }
 
 TEST_F(PosixFileSystemTest, WritesReadsAndStampsWholeFiles) {

@@ -242,7 +242,7 @@ TEST_F(HostileTreeTest, APipeGivenAsASourceIsRefusedWithoutWaiting) {
   const fs::path pipe = fs::path(local) / "pipe";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
   try {
-    files.copyFile(pipe, fs::path(removable) / "copy");
+    files.copyFile(pipe, fs::path(removable) / "copy", {});
     FAIL() << "no failure";
   } catch (const Failure& failure) {
     EXPECT_EQ(failure.number(), failure_number::kPathFileAccess);

@@ -65,9 +65,10 @@ std::optional<FileFacts> FaultyFileSystem::normalFile(const std::string& path) {
   done(Call::NormalFile);
   return result;
 }
-void FaultyFileSystem::copyFile(const std::string& from, const std::string& to) {
+void FaultyFileSystem::copyFile(const std::string& from, const std::string& to,
+                                const CopyProgress& progress) {
   check(Call::CopyFile, from + "\n" + to);
-  real_->copyFile(from, to);
+  real_->copyFile(from, to, progress);
   done(Call::CopyFile);
 }
 void FaultyFileSystem::renameFile(const std::string& from, const std::string& to) {

@@ -108,14 +108,14 @@ TEST_F(Win32FileSystemTest, MapsSystemErrorsToTheirNumbers) {
       {"remove in a missing folder", [&] { files.removeFile(at("missing\\a.txt")); }, 53},
       {"folder in a missing folder", [&] { files.createFolder(at("missing\\sub")); }, 76},
       {"folder that exists", [&] { files.createFolder(at("exists")); }, 75},
-      {"copy into a missing folder", [&] { files.copyFile(at("a.txt"), at("missing\\a.txt")); },
+      {"copy into a missing folder", [&] { files.copyFile(at("a.txt"), at("missing\\a.txt"), {}); },
        76},
-      {"copy of a missing file", [&] { files.copyFile(at("gone.txt"), at("b.txt")); }, 53},
-      {"copy over a file", [&] { files.copyFile(at("a.txt"), at("locked.txt")); }, 75},
-      {"copy of a folder", [&] { files.copyFile(at("exists"), at("c.txt")); }, 70},
+      {"copy of a missing file", [&] { files.copyFile(at("gone.txt"), at("b.txt"), {}); }, 53},
+      {"copy over a file", [&] { files.copyFile(at("a.txt"), at("locked.txt"), {}); }, 75},
+      {"copy of a folder", [&] { files.copyFile(at("exists"), at("c.txt"), {}); }, 70},
       {"remove a file in use", [&] { files.removeFile(at("locked.txt")); }, 70},
       {"write a file in use", [&] { files.writeFile(at("locked.txt"), "y"); }, 70},
-      {"copy a file in use", [&] { files.copyFile(at("locked.txt"), at("d.txt")); }, 70},
+      {"copy a file in use", [&] { files.copyFile(at("locked.txt"), at("d.txt"), {}); }, 70},
   };
   for (const auto& c : cases) {
     const Failure failure = test::failureOf(c.call);
@@ -129,7 +129,7 @@ TEST_F(Win32FileSystemTest, CopiesContentAndTimeIntoAFileThatIsNotHidden) {
   const std::string content = std::string(3 << 20, 'x') + "end";  // more than one chunk
   put("a.txt", content);
   test::setModificationTime(dir.path() / "a.txt", 1200000000);
-  files.copyFile(at("a.txt"), at("b.txt"));
+  files.copyFile(at("a.txt"), at("b.txt"), {});
   EXPECT_EQ(files.readFile(at("b.txt")), content);
   EXPECT_EQ(files.normalFile(at("b.txt")),
             (FileFacts{1200000000, static_cast<std::int64_t>(content.size())}));
