@@ -5,11 +5,11 @@
 #include <unordered_set>
 
 #include "app/FrmTandro.h"
-#include "app/MessageBoxes.h"
 #include "app/UiHeartbeat.h"
 #include "common/Failure.h"
 #include "common/Paths.h"
 #include "dialogs/FrmSelectFolder.h"
+#include "dialogs/MessageBoxes.h"
 #include "sync/GetFileList.h"
 #include "sync/RootCheck.h"
 #include "sync/SyncTexts.h"

@@ -6,9 +6,9 @@
 #include "app/AppIcon.h"
 #include "app/FrmTandro.h"
 #include "app/MainController.h"
-#include "app/MessageBoxes.h"
 #include "app/SingleInstance.h"
 #include "dialogs/DriveRoots.h"
+#include "dialogs/MessageBoxes.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);

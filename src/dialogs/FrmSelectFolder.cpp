@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/MessageBoxes.h"
 #include "common/Failure.h"
+#include "dialogs/MessageBoxes.h"
 
 namespace tandro {
 

@@ -14,8 +14,8 @@
 
 #include "app/FrmTandro.h"
 #include "app/MainController.h"
-#include "app/MessageBoxes.h"
 #include "app/SingleInstance.h"
+#include "dialogs/MessageBoxes.h"
 
 class QAbstractButton;
 
