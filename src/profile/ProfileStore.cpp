@@ -92,13 +92,15 @@ struct Change {
 
 }  // namespace
 
+// The store's state and the work on it. `mutex` guards all of it: every function of State
+// requires it held, and the public members take it once and call them, so none locks again.
 struct ProfileStore::State {
   FileSystem& files;
   std::string folder;
   std::function<std::string()> profileName;
   std::optional<std::string> heldName;
   // Two listings may read folder entries at once.
-  mutable std::recursive_mutex mutex;
+  mutable std::mutex mutex;
 
   // The file at `loadedPath` as it was at `loadedStamp` (none: missing), with the pending
   // changes applied on top.
@@ -115,14 +117,35 @@ struct ProfileStore::State {
   std::string currentPath() const {
     return folder + (heldName ? *heldName : profileName()) + ".ini";
   }
+  std::string read(const std::string& section, const std::string& key,
+                   const std::string& defaultValue);
+  void writeDeferred(const std::string& section, const std::string& key, const std::string& value);
   IniDocument& current();
   void refresh(const std::string& path);
   void change(Change next);
   void apply(const Change& change);
   void forgetLastChange();
   void flush();
+  void flushIfDue();
   void rewrite(const std::string& path, const std::string& content);
 };
+
+std::string ProfileStore::State::read(const std::string& section, const std::string& key,
+                                      const std::string& defaultValue) {
+  auto value = current().value(throughProfileCodePage(section), throughProfileCodePage(key));
+  if (!value) {
+    return asReturnedDefault(defaultValue);
+  }
+  // The platform's ANSI functions hand a UTF-8 file's text back in the code page.
+  return marked ? throughProfileCodePage(std::move(*value)) : std::move(*value);
+}
+
+void ProfileStore::State::writeDeferred(const std::string& section, const std::string& key,
+                                        const std::string& value) {
+  refuseUnwritable(section, key, value);
+  change({throughProfileCodePage(section), throughProfileCodePage(key),
+          throughProfileCodePage(value)});
+}
 
 IniDocument& ProfileStore::State::current() {
   const auto path = currentPath();
@@ -193,6 +216,15 @@ void ProfileStore::State::flush() {
   lastFlushCost = SteadyClock::now() - start;
 }
 
+void ProfileStore::State::flushIfDue() {
+  // A large profile costs more to rewrite; it waits longer, so that rewriting never takes
+  // more than a tenth of a run.
+  const auto delay = std::max<SteadyClock::duration>(kFlushDelay, 10 * lastFlushCost);
+  if (!pending.empty() && SteadyClock::now() - oldestPending >= delay) {
+    flush();
+  }
+}
+
 void ProfileStore::State::rewrite(const std::string& path, const std::string& content) {
   const auto temporary = temporaryPathFor(path);
   try {
@@ -227,19 +259,13 @@ std::string ProfileStore::profilePath() const {
 std::string ProfileStore::ReadIni(const std::string& section, const std::string& key,
                                   const std::string& defaultValue) {
   const std::lock_guard lock(state_->mutex);
-  auto value =
-      state_->current().value(throughProfileCodePage(section), throughProfileCodePage(key));
-  if (!value) {
-    return asReturnedDefault(defaultValue);
-  }
-  // The platform's ANSI functions hand a UTF-8 file's text back in the code page.
-  return state_->marked ? throughProfileCodePage(std::move(*value)) : std::move(*value);
+  return state_->read(section, key, defaultValue);
 }
 
 void ProfileStore::WriteIni(const std::string& section, const std::string& key,
                             const std::string& value) {
   const std::lock_guard lock(state_->mutex);
-  writeDeferred(section, key, value);
+  state_->writeDeferred(section, key, value);
   try {
     state_->flush();
   } catch (...) {
@@ -267,9 +293,7 @@ std::string ProfileStore::recordKeySpelling(const std::string& relativePath) {
 void ProfileStore::writeDeferred(const std::string& section, const std::string& key,
                                  const std::string& value) {
   const std::lock_guard lock(state_->mutex);
-  refuseUnwritable(section, key, value);
-  state_->change({throughProfileCodePage(section), throughProfileCodePage(key),
-                  throughProfileCodePage(value)});
+  state_->writeDeferred(section, key, value);
 }
 
 void ProfileStore::removeDeferred(const std::string& section, const std::string& key) {
@@ -302,12 +326,7 @@ void ProfileStore::flush() {
 
 void ProfileStore::flushIfDue() {
   const std::lock_guard lock(state_->mutex);
-  // A large profile costs more to rewrite; it waits longer, so that rewriting never takes
-  // more than a tenth of a run.
-  const auto delay = std::max<SteadyClock::duration>(kFlushDelay, 10 * state_->lastFlushCost);
-  if (hasPendingWrites() && SteadyClock::now() - state_->oldestPending >= delay) {
-    flush();
-  }
+  state_->flushIfDue();
 }
 
 void ProfileStore::discardPendingWrites() {

@@ -25,6 +25,11 @@ inline constexpr const char* kRecordSection = "Tandro";
 // Values of this many characters or more are refused.
 inline constexpr std::size_t kLongValueLimit = 260;
 
+// Thread safety: every member may be called from more than one thread at once (a run's two
+// listings read folder entries together). One lock guards the loaded file, the deferred
+// changes, the held name and the rewrite hook; a member takes it once and keeps it through
+// its reads and rewrites of the file. The name source and the rewrite hook are called with
+// it held, so they must not call the store.
 class ProfileStore {
  public:
   // `folder` ends with the native separator; `profileName` gives the current profile name.
@@ -64,8 +69,7 @@ class ProfileStore {
 
   // While held, the profile name is the one current when it was taken, and the name source
   // is not asked: a run keeps its profile, and its second listing thread never calls into
-  // the host. While held, reads take the file as it was last loaded or written. All members
-  // may be called from more than one thread.
+  // the host. While held, reads take the file as it was last loaded or written.
   void holdProfileName(bool hold);
 
   // The current profile's exclusive lock (on a hidden file beside it, as the profile itself
