@@ -83,17 +83,17 @@ struct RunEnded {
 
 class Run {
  public:
-  explicit Run(const SyncContext& context) : c_(context) {}
+  explicit Run(const SyncContext& context) : context_(context) {}
 
   SyncOutcome execute() {
     // The inputs are locked during a run, so the name cannot change; holding it spares asking
     // the host at every record and keeps the listing thread away from the host.
-    const ProfileNameHold hold(c_.profile);
+    const ProfileNameHold hold(context_.profile);
     // A record reaches the profile only after the copy it describes is on the device.
-    const BeforeRewrite durable(c_.profile, [this] { syncWrittenTrees(); });
+    const BeforeRewrite durable(context_.profile, [this] { syncWrittenTrees(); });
     const SyncOutcome outcome = outcomeOfSteps();
     if (syncFailure_) {
-      c_.profile.discardPendingWrites();  // nor may a later rewrite carry them
+      context_.profile.discardPendingWrites();  // nor may a later rewrite carry them
     }
     return outcome;
   }
@@ -116,22 +116,22 @@ class Run {
   }
 
   void runSteps() {
-    c_.host.clearLog();
+    context_.host.clearLog();
     checkRootIdentity();
     const auto [localList, removableList] = listTrees();
     removeLeftovers();
     const Plan plan = planRun(localList, removableList);
     askBeforeMassDeletion(plan.totals);
-    if (!c_.host.previewEnabled()) {
+    if (!context_.host.previewEnabled()) {
       reportingFailures([&] { fixRecordOffset(); });
     }
-    c_.host.planned(plan.totals.transfers, plan.totals.bytes);
+    context_.host.planned(plan.totals.transfers, plan.totals.bytes);
     act(plan, localList, removableList);
-    if (!c_.host.previewEnabled()) {
+    if (!context_.host.previewEnabled()) {
       reportingFailures([&] { recordRootIdentity(); });
     }
-    attempt([&] { c_.profile.flush(); });
-    c_.host.prependToLog(text::completionLine(formatDateTime(now())));
+    attempt([&] { context_.profile.flush(); });
+    context_.host.prependToLog(text::completionLine(formatDateTime(now())));
   }
 
   void syncWrittenTrees() {
@@ -140,10 +140,10 @@ class Run {
     if (syncFailure_) {
       throw *syncFailure_;
     }
-    for (const std::string* root : {&c_.localRoot, &c_.removableRoot}) {
+    for (const std::string* root : {&context_.localRoot, &context_.removableRoot}) {
       if (written_.contains(root)) {
         try {
-          c_.fileSystem.syncFileSystemOf(*root);
+          context_.fileSystem.syncFileSystemOf(*root);
         } catch (const Failure& failure) {
           syncFailure_ = failure;
           throw;
@@ -156,9 +156,9 @@ class Run {
   // One run per profile: a second one touches nothing.
   std::unique_ptr<FileLock> lockProfile() {
     std::unique_ptr<FileLock> lock;
-    reportingFailures([&] { lock = c_.profile.tryLock(); });
+    reportingFailures([&] { lock = context_.profile.tryLock(); });
     if (!lock) {
-      c_.host.showMessage(text::kProfileInUse, MessageIcon::Exclamation);
+      context_.host.showMessage(text::kProfileInUse, MessageIcon::Exclamation);
       throw RunEnded{SyncOutcome::Refused};
     }
     return lock;
@@ -168,18 +168,19 @@ class Run {
   // anew, and a removable root without the profile's identifier is put to the user. Taken
   // for new, it is synchronised as a root the run has just made.
   void checkRootIdentity() {
-    reportingFailures([&] { profileId_ = c_.profile.ReadIni(kPathSection, kProfileIdKey, ""); });
+    reportingFailures(
+        [&] { profileId_ = context_.profile.ReadIni(kPathSection, kProfileIdKey, ""); });
     if (profileId_.empty()) {
       return;
     }
-    refuseIfMissing(c_.localRoot);
-    refuseIfMissing(c_.removableRoot);
+    refuseIfMissing(context_.localRoot);
+    refuseIfMissing(context_.removableRoot);
     std::vector<std::string> ids;
-    reportingFailures([&] { ids = readMarker(c_.fileSystem, c_.removableRoot); });
+    reportingFailures([&] { ids = readMarker(context_.fileSystem, context_.removableRoot); });
     if (std::find(ids.begin(), ids.end(), profileId_) != ids.end()) {
       return;
     }
-    if (!c_.host.confirmWarning(text::otherDriveQuestion(c_.removableRoot))) {
+    if (!context_.host.confirmWarning(text::otherDriveQuestion(context_.removableRoot))) {
       throw RunEnded{SyncOutcome::Cancelled};
     }
     recordsIgnored_ = true;
@@ -187,9 +188,9 @@ class Run {
 
   void refuseIfMissing(const std::string& root) {
     bool exists = false;
-    reportingFailures([&] { exists = c_.fileSystem.stamp(root).has_value(); });
+    reportingFailures([&] { exists = context_.fileSystem.stamp(root).has_value(); });
     if (!exists) {
-      c_.host.showMessage(text::missingRootMessage(root), MessageIcon::Exclamation);
+      context_.host.showMessage(text::missingRootMessage(root), MessageIcon::Exclamation);
       throw RunEnded{SyncOutcome::Refused};
     }
   }
@@ -201,9 +202,9 @@ class Run {
     if (isNew) {
       profileId_ = newProfileId();
     }
-    addToMarker(c_.fileSystem, c_.removableRoot, profileId_);
+    addToMarker(context_.fileSystem, context_.removableRoot, profileId_);
     if (isNew) {
-      c_.profile.writeDeferred(kPathSection, kProfileIdKey, profileId_);
+      context_.profile.writeDeferred(kPathSection, kProfileIdKey, profileId_);
     }
   }
 
@@ -224,16 +225,17 @@ class Run {
       const std::jthread worker([&] {
         try {
           GetFileList(
-              removable.list, c_.removableRoot, "", c_.fileSystem, c_.profile,
+              removable.list, context_.removableRoot, "", context_.fileSystem, context_.profile,
               [&](std::size_t found) { removableFound = found; }, &removable.leftovers);
         } catch (...) {
           removable.failure = std::current_exception();
         }
       });
-      local = listTree(c_.localRoot, nullptr,
-                       [&](std::size_t found) { c_.host.progress(found + removableFound, 0); });
+      local = listTree(context_.localRoot, nullptr, [&](std::size_t found) {
+        context_.host.progress(found + removableFound, 0);
+      });
     }
-    return {std::move(local), listTree(c_.removableRoot, &removable, {})};
+    return {std::move(local), listTree(context_.removableRoot, &removable, {})};
   }
 
   FileList listTree(const std::string& root, Prefetched* prefetched,
@@ -251,7 +253,7 @@ class Run {
         return;
       }
       list = FileList();
-      GetFileList(list, root, "", c_.fileSystem, c_.profile, progress, &leftovers_);
+      GetFileList(list, root, "", context_.fileSystem, context_.profile, progress, &leftovers_);
     };
     if (profileId_.empty()) {
       attempt(listing, [&] { recordsIgnored_ = true; });
@@ -272,21 +274,22 @@ class Run {
 
   // What killed transfers left: an acting run clears it away, a preview changes nothing.
   void removeLeftovers() {
-    if (!c_.host.previewEnabled()) {
+    if (!context_.host.previewEnabled()) {
       for (const auto& leftover : leftovers_) {
-        removeTemporaryQuietly(c_.fileSystem, leftover);
+        removeTemporaryQuietly(context_.fileSystem, leftover);
       }
     }
   }
 
   Plan planRun(const FileList& localList, const FileList& removableList) {
     reportingFailures([&] {
-      recordOffset_ = parseUtcOffset(c_.profile.ReadIni(kPathSection, kRecordOffsetKey, ""));
+      recordOffset_ = parseUtcOffset(context_.profile.ReadIni(kPathSection, kRecordOffsetKey, ""));
     });
-    PlanInput input{localList, removableList,
-                    [&](const std::string& path) { return c_.profile.readRecord(path); },
-                    [&](const std::string& path) { return c_.profile.recordKeySpelling(path); },
-                    recordsIgnored_};
+    PlanInput input{
+        localList, removableList,
+        [&](const std::string& path) { return context_.profile.readRecord(path); },
+        [&](const std::string& path) { return context_.profile.recordKeySpelling(path); },
+        recordsIgnored_};
     input.recordOffset = recordOffset_;
     return makePlan(input);
   }
@@ -299,8 +302,8 @@ class Run {
     if (recordOffset_) {
       return;
     }
-    const std::int64_t offset = utcOffsetAt(c_.clock.now());
-    for (const auto& [key, value] : c_.profile.entries(kRecordSection)) {
+    const std::int64_t offset = utcOffsetAt(context_.clock.now());
+    for (const auto& [key, value] : context_.profile.entries(kRecordSection)) {
       const auto written = parseDateTime(value);
       if (!written) {
         continue;  // a record that is no time is reported when its file comes
@@ -308,19 +311,20 @@ class Run {
       const std::int64_t record = recordOf(*written, std::nullopt);
       if (record != kNoRecord && record != kExcludedRecord &&
           recordOf(*written, offset) != record) {
-        c_.profile.writeDeferred(kRecordSection, key, formatDateTime(wallAtOffset(record, offset)));
+        context_.profile.writeDeferred(kRecordSection, key,
+                                       formatDateTime(wallAtOffset(record, offset)));
       }
     }
-    c_.profile.writeDeferred(kPathSection, kRecordOffsetKey, formatUtcOffset(offset));
+    context_.profile.writeDeferred(kPathSection, kRecordOffsetKey, formatUtcOffset(offset));
     recordOffset_ = offset;
   }
 
   void askBeforeMassDeletion(const PlanTotals& totals) {
-    if (c_.host.previewEnabled()) {
+    if (context_.host.previewEnabled()) {
       return;
     }
     for (const auto& question : deletionBrakeQuestions(totals)) {
-      if (!c_.host.confirmWarning(question)) {
+      if (!context_.host.confirmWarning(question)) {
         throw RunEnded{SyncOutcome::Cancelled};
       }
     }
@@ -347,8 +351,9 @@ class Run {
     std::optional<FileFacts> local;
     std::optional<FileFacts> removable;
     reportingFailures([&] {
-      local = c_.fileSystem.normalFile(fullPath(c_.localRoot, situation.localPath));
-      removable = c_.fileSystem.normalFile(fullPath(c_.removableRoot, situation.removablePath));
+      local = context_.fileSystem.normalFile(fullPath(context_.localRoot, situation.localPath));
+      removable =
+          context_.fileSystem.normalFile(fullPath(context_.removableRoot, situation.removablePath));
     });
     if (local == situation.local && removable == situation.removable) {
       return false;
@@ -364,7 +369,7 @@ class Run {
   }
 
   void carryOut(Situation situation) {
-    if (!c_.host.previewEnabled()) {
+    if (!context_.host.previewEnabled()) {
       judgedAgain(situation);
     }
     switch (situation.fileCase) {
@@ -394,8 +399,8 @@ class Run {
   }
 
   void logAndTransfer(const char* label, bool towardsRemovable, const Situation& situation) {
-    c_.host.addLog(situation.pathOn(!towardsRemovable) + label);
-    if (!c_.host.previewEnabled()) {
+    context_.host.addLog(situation.pathOn(!towardsRemovable) + label);
+    if (!context_.host.previewEnabled()) {
       transfer(towardsRemovable, situation);
     }
   }
@@ -403,52 +408,52 @@ class Run {
   // The name is carried, the content stays: no copy.
   void logAndRename(const char* label, bool towardsRemovable, const Situation& situation) {
     const std::string& path = situation.pathOn(!towardsRemovable);
-    c_.host.addLog(path + label);
-    if (!c_.host.previewEnabled()) {
-      const std::string& root = towardsRemovable ? c_.removableRoot : c_.localRoot;
+    context_.host.addLog(path + label);
+    if (!context_.host.previewEnabled()) {
+      const std::string& root = towardsRemovable ? context_.removableRoot : context_.localRoot;
       const std::string renamed = fullPath(root, respelt(towardsRemovable, situation));
       // Some drives date a renamed file anew: the record keeps it in step.
       std::optional<FileFacts> facts;
-      reportingFailures([&] { facts = c_.fileSystem.normalFile(renamed); });
+      reportingFailures([&] { facts = context_.fileSystem.normalFile(renamed); });
       writeRecord(path, std::max(situation.record, facts ? facts->modified : situation.record));
     }
   }
 
   void deleteLocalAfterAsking(Situation situation) {
     const std::string& path = situation.localPath;
-    attempt([&] { requireListedRoot(c_.removableRoot); });
-    c_.host.addLog(path + text::kDeleteLocal);
-    if (c_.host.previewEnabled()) {
+    attempt([&] { requireListedRoot(context_.removableRoot); });
+    context_.host.addLog(path + text::kDeleteLocal);
+    if (context_.host.previewEnabled()) {
       return;
     }
     switch (ask(text::deleteQuestion(path))) {
       case Answer::Yes:
         // What changed while the question was open counts, not the answer to the old state.
         if (judgedAgain(situation)) {
-          c_.host.prependToLog(text::kSkipMark);
+          context_.host.prependToLog(text::kSkipMark);
           return carryOut(situation);
         }
-        return removeFileAndRecord(c_.localRoot, path);
+        return removeFileAndRecord(context_.localRoot, path);
       case Answer::No:
-        return c_.host.prependToLog(text::kSkipMark);
+        return context_.host.prependToLog(text::kSkipMark);
       case Answer::Cancel:
         throw RunEnded{SyncOutcome::Cancelled};
     }
   }
 
   void deleteRemovable(const std::string& path) {
-    attempt([&] { requireListedRoot(c_.localRoot); });
-    c_.host.addLog(path + text::kDeleteRemovable);
-    if (!c_.host.previewEnabled()) {
-      removeFileAndRecord(c_.removableRoot, path);
+    attempt([&] { requireListedRoot(context_.localRoot); });
+    context_.host.addLog(path + text::kDeleteRemovable);
+    if (!context_.host.previewEnabled()) {
+      removeFileAndRecord(context_.removableRoot, path);
     }
   }
 
   void resolveConflict(Situation situation) {
     const bool createdOnBoth = situation.fileCase == FileCase::NewOnBoth;
     const std::string& path = situation.localPath;
-    if (c_.host.previewEnabled()) {
-      c_.host.addLog(path + (createdOnBoth ? text::kNewOnBoth : text::kChangedOnBoth));
+    if (context_.host.previewEnabled()) {
+      context_.host.addLog(path + (createdOnBoth ? text::kNewOnBoth : text::kChangedOnBoth));
       return;
     }
     const auto question = text::conflictQuestion(createdOnBoth, path, timeText(situation.local),
@@ -462,8 +467,8 @@ class Run {
       return carryOut(situation);
     }
     const bool towardsRemovable = answer == Answer::Yes;
-    c_.host.addLog(situation.pathOn(!towardsRemovable) +
-                   (towardsRemovable ? text::kToRemovableUpdate : text::kToLocalUpdate));
+    context_.host.addLog(situation.pathOn(!towardsRemovable) +
+                         (towardsRemovable ? text::kToRemovableUpdate : text::kToLocalUpdate));
     transfer(towardsRemovable, situation);
   }
 
@@ -473,8 +478,9 @@ class Run {
 
   // The copy takes the source's file name: a destination spelt otherwise is renamed first.
   void transfer(bool towardsRemovable, const Situation& situation) {
-    const std::string& sourceRoot = towardsRemovable ? c_.localRoot : c_.removableRoot;
-    const std::string& destinationRoot = towardsRemovable ? c_.removableRoot : c_.localRoot;
+    const std::string& sourceRoot = towardsRemovable ? context_.localRoot : context_.removableRoot;
+    const std::string& destinationRoot =
+        towardsRemovable ? context_.removableRoot : context_.localRoot;
     const std::string& path = situation.pathOn(!towardsRemovable);
     const bool replacing = (towardsRemovable ? situation.removable : situation.local).has_value();
     targetPath_ =
@@ -483,18 +489,18 @@ class Run {
     const auto& source = towardsRemovable ? situation.local : situation.removable;
     if (source && source->size >= kLongCopyBytes) {
       // Records of what is done already are not kept waiting through a long copy.
-      attempt([&] { c_.profile.flush(); });
+      attempt([&] { context_.profile.flush(); });
     }
     written_.insert(&destinationRoot);
     attempt([&] {
       const std::string source = fullPath(sourceRoot, path);
       refuseLinkedFolders(sourceRoot, source);
       refuseLinkedFolders(destinationRoot, targetPath_);
-      Crypt(source, targetPath_, c_.fileSystem);
+      Crypt(source, targetPath_, context_.fileSystem);
     });
     // A file dated in the future is newer than "now" for as long as it is in the future:
     // its record is its own time, so that it is in step afterwards.
-    writeRecord(path, std::max(c_.clock.now(), source ? source->modified : 0));
+    writeRecord(path, std::max(context_.clock.now(), source ? source->modified : 0));
   }
 
   // The record of a file under the name both sides now give it: a key spelt otherwise (keys
@@ -502,13 +508,13 @@ class Run {
   void writeRecord(const std::string& path, std::int64_t instant) {
     attempt([&] {
       fixRecordOffset();
-      const std::string key = c_.profile.recordKeySpelling(path);
+      const std::string key = context_.profile.recordKeySpelling(path);
       if (!key.empty() && key != path) {
-        c_.profile.removeDeferred(kRecordSection, path);
+        context_.profile.removeDeferred(kRecordSection, path);
       }
-      c_.profile.writeDeferred(kRecordSection, path,
-                               formatDateTime(wallAtOffset(instant, *recordOffset_)));
-      c_.profile.flushIfDue();
+      context_.profile.writeDeferred(kRecordSection, path,
+                                     formatDateTime(wallAtOffset(instant, *recordOffset_)));
+      context_.profile.flushIfDue();
     });
   }
 
@@ -523,13 +529,13 @@ class Run {
     if (wanted == current) {
       return wanted;
     }
-    const std::string& root = onRemovable ? c_.removableRoot : c_.localRoot;
+    const std::string& root = onRemovable ? context_.removableRoot : context_.localRoot;
     targetPath_ = fullPath(root, wanted);
     targetRoot_ = &root;
     written_.insert(&root);
     attempt([&] {
       refuseLinkedFolders(root, targetPath_);
-      if (!renameUnlessTaken(fullPath(root, current), targetPath_, c_.fileSystem)) {
+      if (!renameUnlessTaken(fullPath(root, current), targetPath_, context_.fileSystem)) {
         throw Failure::ofNumber(failure_number::kPathFileAccess, targetPath_ + " (EEXIST)");
       }
     });
@@ -541,38 +547,39 @@ class Run {
     attempt([&] {
       const std::string file = fullPath(root, path);
       refuseLinkedFolders(root, file);
-      c_.fileSystem.removeFile(file);
+      context_.fileSystem.removeFile(file);
     });
     attempt([&] {
-      c_.profile.removeDeferred(kRecordSection, path);
-      c_.profile.flushIfDue();
+      context_.profile.removeDeferred(kRecordSection, path);
+      context_.profile.flushIfDue();
     });
   }
 
   // Files come folder by folder: a folder is checked for links with its first file only.
   void refuseLinkedFolders(const std::string& root, const std::string& file) {
-    std::string& checked = &root == &c_.localRoot ? checkedLocalFolder_ : checkedRemovableFolder_;
+    std::string& checked =
+        &root == &context_.localRoot ? checkedLocalFolder_ : checkedRemovableFolder_;
     auto folder = folderPart(file);
     if (folder != checked) {
-      c_.fileSystem.refuseLinkedFolders(root, file);
+      context_.fileSystem.refuseLinkedFolders(root, file);
       checked = std::move(folder);
     }
   }
 
   Answer ask(const std::string& question) {
-    attempt([&] { c_.profile.flush(); });
-    return c_.host.confirm(question);
+    attempt([&] { context_.profile.flush(); });
+    return context_.host.confirm(question);
   }
 
-  LocalSeconds now() { return localSecondsFromUnix(c_.clock.now()); }
+  LocalSeconds now() { return localSecondsFromUnix(context_.clock.now()); }
 
   // `root` is one of the context's two root texts itself, not a copy.
   std::optional<FileStamp>& listedIdentity(const std::string& root) {
-    return &root == &c_.localRoot ? listedLocalRoot_ : listedRemovableRoot_;
+    return &root == &context_.localRoot ? listedLocalRoot_ : listedRemovableRoot_;
   }
 
   std::optional<FileStamp> rootIdentity(const std::string& root) {
-    auto identity = c_.fileSystem.stamp(root);
+    auto identity = context_.fileSystem.stamp(root);
     if (identity) {
       identity->size = identity->modifiedNs = 0;  // a folder's own time changes as files come
     }
@@ -616,7 +623,7 @@ class Run {
       }
     }
     FlushingMessages messages(*this);
-    if (!MakeFolders(targetPath_, c_.fileSystem, messages)) {
+    if (!MakeFolders(targetPath_, context_.fileSystem, messages)) {
       throw RunEnded{SyncOutcome::Failed};
     }
   }
@@ -627,9 +634,9 @@ class Run {
     explicit FlushingMessages(Run& run) : run_(run) {}
     void showMessage(const std::string& text, MessageIcon icon) override {
       run_.flushBeforeMessage();
-      run_.c_.host.showMessage(text, icon);
+      run_.context_.host.showMessage(text, icon);
     }
-    EventLog& eventLog() override { return run_.c_.host.eventLog(); }
+    EventLog& eventLog() override { return run_.context_.host.eventLog(); }
 
    private:
     Run& run_;
@@ -647,21 +654,21 @@ class Run {
 
   [[noreturn]] void report(const Failure& failure) {
     flushBeforeMessage();
-    ReportError(failure, text::kReportLabel, true, c_.host);
+    ReportError(failure, text::kReportLabel, true, context_.host);
     throw RunEnded{SyncOutcome::Failed};
   }
 
   void flushBeforeMessage() {
     try {
-      c_.profile.flush();
+      context_.profile.flush();
     } catch (const Failure&) {
       // The changes stay pending for the next flush; the failure at hand is told first.
     }
   }
 
-  void reportProgress() { c_.host.progress(++done_, total_); }
+  void reportProgress() { context_.host.progress(++done_, total_); }
 
-  const SyncContext& c_;
+  const SyncContext& context_;
   std::string targetPath_;
   const std::string* targetRoot_ = nullptr;  // none while listing, where a root may be made
   std::optional<FileStamp> listedLocalRoot_;
