@@ -32,8 +32,7 @@ bool holdsLineBreak(std::string_view text) {
 
 void refuseUnwritable(std::string_view section, std::string_view key, std::string_view value) {
   if (characterCount(value) >= kLongValueLimit) {
-    throw Failure(failure_number::kApplicationBase, kProgramSource,
-                  "長いパスには対応していません。");
+    throw Failure(failure_number::kValueTooLong, kProgramSource, "長いパスには対応していません。");
   }
   // A line break would put lines of its own into the file, and a key line that reads as a
   // section header ("[a=b]") would hide the key and every key after it.

@@ -48,7 +48,7 @@ class ProfileStore {
   std::string ReadIni(const std::string& section, const std::string& key,
                       const std::string& defaultValue);
 
-  // Writes one value at once. Throws the long-value failure (number -2147221504) for a value
+  // Writes one value at once. Throws failure kValueTooLong (number -2147221504) for a value
   // of 260 characters or more, failure 75 for a key or value holding a line break, and the
   // file-system failure when the rewrite fails; the file is unchanged in each case.
   void WriteIni(const std::string& section, const std::string& key, const std::string& value);
