@@ -16,9 +16,9 @@
 
 #include "app/FrmTandro.h"
 #include "app/MainController.h"
-#include "app/MessageBoxes.h"
 #include "common/Clock.h"
 #include "common/EventLog.h"
+#include "dialogs/MessageBoxes.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <QPushButton>
 
 #include "app/FrmTandro.h"
-#include "app/MessageBoxes.h"
 #include "app/PrevActive.h"
 #include "app/SingleInstance.h"
 #include "app/WindowHost.h"
 #include "common/Failure.h"
 #include "common/Paths.h"
+#include "dialogs/MessageBoxes.h"
 #include "profile/ProfileRoots.h"
 #include "sync/RootCheck.h"
 #include "sync/SyncFolders.h"

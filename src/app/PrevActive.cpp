@@ -8,7 +8,8 @@ namespace tandro {
 
 namespace {
 
-// Addressed like the classic per-user store: application "Velmoro", section "Tandro".
+// The per-user store of organisation "Velmoro"; the setting is key "PrevActive" of group
+// "Tandro".
 QSettings userSettings() {
   return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Velmoro"));
 }

@@ -4,11 +4,11 @@
 #include <QLineEdit>
 
 #include "app/FrmTandro.h"
-#include "app/MessageBoxes.h"
 #include "app/UiHeartbeat.h"
 #include "common/Failure.h"
 #include "common/Paths.h"
 #include "dialogs/FrmSelectFolder.h"
+#include "dialogs/MessageBoxes.h"
 #include "sync/FolderKeys.h"
 #include "sync/RootCheck.h"
 #include "sync/SyncTexts.h"

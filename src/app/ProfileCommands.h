@@ -30,8 +30,9 @@ class ProfileCommands {
   ProfileStore& profile_;
 };
 
-// The profile name the local root suggests: its last folder name, found the classic way
-// (the last separator before the final character; then the final character dropped).
+// The profile name the local root suggests: the text after the last separator before the
+// final character, with the final character dropped (the last folder name of a root that
+// ends with its separator; one letter short for a root typed without it).
 QString profileNameFromRoot(const QString& root);
 
 }  // namespace tandro

@@ -6,8 +6,8 @@
 #include <QLocalSocket>
 #include <QWidget>
 
-#include "app/MessageBoxes.h"
 #include "common/Failure.h"
+#include "dialogs/MessageBoxes.h"
 
 #ifndef _WIN32
 #include <unistd.h>

@@ -1,8 +1,8 @@
 // The main window as host of a synchronisation run.
 #pragma once
 
-#include "app/MessageBoxes.h"
 #include "app/UiHeartbeat.h"
+#include "dialogs/MessageBoxes.h"
 #include "sync/RunProgress.h"
 #include "sync/SyncHost.h"
 

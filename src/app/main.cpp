@@ -7,10 +7,10 @@
 #include "app/AppIcon.h"
 #include "app/FrmTandro.h"
 #include "app/MainController.h"
-#include "app/MessageBoxes.h"
 #include "app/SingleInstance.h"
 #include "common/ProductInfo.h"
 #include "dialogs/DriveRoots.h"
+#include "dialogs/MessageBoxes.h"
 #include "profile/ProfileFolder.h"
 
 int main(int argc, char* argv[]) {

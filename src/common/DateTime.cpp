@@ -4,7 +4,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
+
+#include "common/LocalTime.h"
 
 namespace tandro {
 
@@ -86,13 +87,7 @@ std::optional<LocalSeconds> parseCivil(std::string_view text) {
 }  // namespace
 
 LocalSeconds localSecondsFromUnix(std::int64_t unixSeconds) {
-  const std::time_t instant = static_cast<std::time_t>(unixSeconds);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &instant);
-#else
-  localtime_r(&instant, &local);
-#endif
+  const std::tm local = localCalendarTime(unixSeconds);
   const year_month_day date{year(local.tm_year + 1900),
                             month(static_cast<unsigned>(local.tm_mon + 1)),
                             day(static_cast<unsigned>(local.tm_mday))};

@@ -1,6 +1,6 @@
 // Date-times as the profile and the log show them: local wall-clock time, counted in whole
-// seconds from 1899-12-30 00:00 (the origin of the classic day serial), so that a day serial
-// of 1 is 86400 and "the record plus two seconds" is exact integer arithmetic.
+// seconds from 1899-12-30 00:00, where the day serials a record may hold begin, so that a day
+// serial of 1 is 86400 and "the record plus two seconds" is exact integer arithmetic.
 #pragma once
 
 #include <cstdint>

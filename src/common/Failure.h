@@ -8,7 +8,7 @@
 
 namespace tandro {
 
-// Failure numbers of the classic run-time numbering, and the one application-defined one.
+// Failure numbers: each stands for one kind of failure on every platform.
 namespace failure_number {
 inline constexpr std::int32_t kOutOfMemory = 7;
 inline constexpr std::int32_t kTypeMismatch = 13;
@@ -21,7 +21,8 @@ inline constexpr std::int32_t kPathFileAccess = 75;
 inline constexpr std::int32_t kPathNotFound = 76;
 inline constexpr std::int32_t kInternalError = 51;
 inline constexpr std::int32_t kDuplicateKey = 457;
-inline constexpr std::int32_t kApplicationBase = static_cast<std::int32_t>(0x80040000u);
+// A profile value too long to write; it has no standard description, its failure carries one.
+inline constexpr std::int32_t kValueTooLong = static_cast<std::int32_t>(0x80040000u);
 }  // namespace failure_number
 
 // The source of the program's own failures.

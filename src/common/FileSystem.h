@@ -50,6 +50,10 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
+// Thread safety: every member may be called from more than one thread at once, without
+// locking by the caller. A run lists both trees at once through one FileSystem: while its
+// second thread lists one tree, the run's thread lists the other, stamps its root and may
+// make it anew. Implementations keep no state between calls, or guard what they keep.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/MessageBoxes.h"
 #include "common/Failure.h"
+#include "dialogs/MessageBoxes.h"
 
 namespace tandro {
 
@@ -135,8 +135,8 @@ void FrmSelectFolder::connectControls() {
   connect(ui_.Drive1, &QComboBox::currentIndexChanged, this, &FrmSelectFolder::onDriveChanged);
 }
 
-// Like the classic drive and folder lists, the dialog starts on the program's working folder
-// until the load moves it; the system root stands in when that folder is gone.
+// Until the load moves it, the dialog shows the program's working folder; the system root
+// stands in when that folder is gone.
 void FrmSelectFolder::showWorkingFolder() {
   for (const QString& folder : {QDir::currentPath(), QDir::rootPath()}) {
     try {

@@ -32,8 +32,7 @@ bool holdsLineBreak(std::string_view text) {
 
 void refuseUnwritable(std::string_view section, std::string_view key, std::string_view value) {
   if (characterCount(value) >= kLongValueLimit) {
-    throw Failure(failure_number::kApplicationBase, kProgramSource,
-                  "長いパスには対応していません。");
+    throw Failure(failure_number::kValueTooLong, kProgramSource, "長いパスには対応していません。");
   }
   // A line break would put lines of its own into the file, and a key line that reads as a
   // section header ("[a=b]") would hide the key and every key after it.
@@ -92,13 +91,15 @@ struct Change {
 
 }  // namespace
 
+// The store's state and the work on it. `mutex` guards all of it: every function of State
+// requires it held, and the public members take it once and call them, so none locks again.
 struct ProfileStore::State {
   FileSystem& files;
   std::string folder;
   std::function<std::string()> profileName;
   std::optional<std::string> heldName;
   // Two listings may read folder entries at once.
-  mutable std::recursive_mutex mutex;
+  mutable std::mutex mutex;
 
   // The file at `loadedPath` as it was at `loadedStamp` (none: missing), with the pending
   // changes applied on top.
@@ -110,19 +111,39 @@ struct ProfileStore::State {
   std::vector<Change> pending;  // kept in order until a rewrite has carried them
   SteadyClock::time_point oldestPending;
   SteadyClock::duration lastFlushCost{};
-  std::function<void()> beforeRewrite;
 
   std::string currentPath() const {
     return folder + (heldName ? *heldName : profileName()) + ".ini";
   }
+  std::string read(const std::string& section, const std::string& key,
+                   const std::string& defaultValue);
+  void writeDeferred(const std::string& section, const std::string& key, const std::string& value);
   IniDocument& current();
   void refresh(const std::string& path);
   void change(Change next);
   void apply(const Change& change);
   void forgetLastChange();
   void flush();
+  void flushIfDue();
   void rewrite(const std::string& path, const std::string& content);
 };
+
+std::string ProfileStore::State::read(const std::string& section, const std::string& key,
+                                      const std::string& defaultValue) {
+  auto value = current().value(throughProfileCodePage(section), throughProfileCodePage(key));
+  if (!value) {
+    return asReturnedDefault(defaultValue);
+  }
+  // The platform's ANSI functions hand a UTF-8 file's text back in the code page.
+  return marked ? throughProfileCodePage(std::move(*value)) : std::move(*value);
+}
+
+void ProfileStore::State::writeDeferred(const std::string& section, const std::string& key,
+                                        const std::string& value) {
+  refuseUnwritable(section, key, value);
+  change({throughProfileCodePage(section), throughProfileCodePage(key),
+          throughProfileCodePage(value)});
+}
 
 IniDocument& ProfileStore::State::current() {
   const auto path = currentPath();
@@ -184,13 +205,19 @@ void ProfileStore::State::flush() {
     return;
   }
   const auto start = SteadyClock::now();
-  if (beforeRewrite) {
-    beforeRewrite();
-  }
   refresh(loadedPath);  // an edit by another program is kept; the changes go on top of it
   rewrite(loadedPath, contentOfProfile(document.text(), marked));
   pending.clear();
   lastFlushCost = SteadyClock::now() - start;
+}
+
+void ProfileStore::State::flushIfDue() {
+  // A large profile costs more to rewrite; it waits longer, so that rewriting never takes
+  // more than a tenth of a run.
+  const auto delay = std::max<SteadyClock::duration>(kFlushDelay, 10 * lastFlushCost);
+  if (!pending.empty() && SteadyClock::now() - oldestPending >= delay) {
+    flush();
+  }
 }
 
 void ProfileStore::State::rewrite(const std::string& path, const std::string& content) {
@@ -227,19 +254,13 @@ std::string ProfileStore::profilePath() const {
 std::string ProfileStore::ReadIni(const std::string& section, const std::string& key,
                                   const std::string& defaultValue) {
   const std::lock_guard lock(state_->mutex);
-  auto value =
-      state_->current().value(throughProfileCodePage(section), throughProfileCodePage(key));
-  if (!value) {
-    return asReturnedDefault(defaultValue);
-  }
-  // The platform's ANSI functions hand a UTF-8 file's text back in the code page.
-  return state_->marked ? throughProfileCodePage(std::move(*value)) : std::move(*value);
+  return state_->read(section, key, defaultValue);
 }
 
 void ProfileStore::WriteIni(const std::string& section, const std::string& key,
                             const std::string& value) {
   const std::lock_guard lock(state_->mutex);
-  writeDeferred(section, key, value);
+  state_->writeDeferred(section, key, value);
   try {
     state_->flush();
   } catch (...) {
@@ -267,9 +288,7 @@ std::string ProfileStore::recordKeySpelling(const std::string& relativePath) {
 void ProfileStore::writeDeferred(const std::string& section, const std::string& key,
                                  const std::string& value) {
   const std::lock_guard lock(state_->mutex);
-  refuseUnwritable(section, key, value);
-  state_->change({throughProfileCodePage(section), throughProfileCodePage(key),
-                  throughProfileCodePage(value)});
+  state_->writeDeferred(section, key, value);
 }
 
 void ProfileStore::removeDeferred(const std::string& section, const std::string& key) {
@@ -290,11 +309,6 @@ std::unique_ptr<FileLock> ProfileStore::tryLock() {
   return state_->files.tryLockExclusive(hiddenPathBeside(profilePath(), ".lock"));
 }
 
-void ProfileStore::setBeforeRewrite(std::function<void()> hook) {
-  const std::lock_guard lock(state_->mutex);
-  state_->beforeRewrite = std::move(hook);
-}
-
 void ProfileStore::flush() {
   const std::lock_guard lock(state_->mutex);
   state_->flush();
@@ -302,18 +316,7 @@ void ProfileStore::flush() {
 
 void ProfileStore::flushIfDue() {
   const std::lock_guard lock(state_->mutex);
-  // A large profile costs more to rewrite; it waits longer, so that rewriting never takes
-  // more than a tenth of a run.
-  const auto delay = std::max<SteadyClock::duration>(kFlushDelay, 10 * state_->lastFlushCost);
-  if (hasPendingWrites() && SteadyClock::now() - state_->oldestPending >= delay) {
-    flush();
-  }
-}
-
-void ProfileStore::discardPendingWrites() {
-  const std::lock_guard lock(state_->mutex);
-  state_->pending.clear();
-  state_->loaded = false;  // the model holds the changes; the next call reloads without them
+  state_->flushIfDue();
 }
 
 bool ProfileStore::hasPendingWrites() const {

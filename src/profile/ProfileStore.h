@@ -25,6 +25,11 @@ inline constexpr const char* kRecordSection = "Tandro";
 // Values of this many characters or more are refused.
 inline constexpr std::size_t kLongValueLimit = 260;
 
+// Thread safety: every member may be called from more than one thread at once (a run's two
+// listings read folder entries together). One lock guards the loaded file, the deferred
+// changes, the held name and the rewrite hook; a member takes it once and keeps it through
+// its reads and rewrites of the file. The name source and the rewrite hook are called with
+// it held, so they must not call the store.
 class ProfileStore {
  public:
   // `folder` ends with the native separator; `profileName` gives the current profile name.
@@ -43,7 +48,7 @@ class ProfileStore {
   std::string ReadIni(const std::string& section, const std::string& key,
                       const std::string& defaultValue);
 
-  // Writes one value at once. Throws the long-value failure (number -2147221504) for a value
+  // Writes one value at once. Throws failure kValueTooLong (number -2147221504) for a value
   // of 260 characters or more, failure 75 for a key or value holding a line break, and the
   // file-system failure when the rewrite fails; the file is unchanged in each case.
   void WriteIni(const std::string& section, const std::string& key, const std::string& value);
@@ -64,8 +69,7 @@ class ProfileStore {
 
   // While held, the profile name is the one current when it was taken, and the name source
   // is not asked: a run keeps its profile, and its second listing thread never calls into
-  // the host. While held, reads take the file as it was last loaded or written. All members
-  // may be called from more than one thread.
+  // the host. While held, reads take the file as it was last loaded or written.
   void holdProfileName(bool hold);
 
   // The current profile's exclusive lock (on a hidden file beside it, as the profile itself
@@ -73,18 +77,12 @@ class ProfileStore {
   // nothing when another holder has it. Throws when the lock file cannot be made.
   std::unique_ptr<FileLock> tryLock();
 
-  // `hook` runs before every rewrite that carries deferred changes, and its failure stops
-  // the rewrite: what the changes speak of is made durable first. Empty for none.
-  void setBeforeRewrite(std::function<void()> hook);
-
   // Writes all deferred changes in one atomic rewrite. Nothing to do costs nothing.
   void flush();
   // Flushes when the oldest deferred change waits for a second or longer, or ten times as
   // long as the last rewrite took when that is longer.
   void flushIfDue();
   bool hasPendingWrites() const;
-  // Drops every deferred change: what they would record is not so.
-  void discardPendingWrites();
 
  private:
   struct State;

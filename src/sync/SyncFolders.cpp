@@ -75,12 +75,12 @@ struct RunEnded {
 
 class Run {
  public:
-  explicit Run(const SyncContext& context) : c_(context) {}
+  explicit Run(const SyncContext& context) : context_(context) {}
 
   SyncOutcome execute() {
     // The inputs are locked during a run, so the name cannot change; holding it spares asking
     // the host at every record and keeps the listing thread away from the host.
-    const ProfileNameHold hold(c_.profile);
+    const ProfileNameHold hold(context_.profile);
     return outcomeOfSteps();
   }
 
@@ -102,22 +102,22 @@ class Run {
   }
 
   void runSteps() {
-    c_.host.clearLog();
+    context_.host.clearLog();
     checkRootIdentity();
     const auto [localList, removableList] = listTrees();
     removeLeftovers();
     const Plan plan = planRun(localList, removableList);
     askBeforeMassDeletion(plan.totals);
-    if (!c_.host.previewEnabled()) {
+    if (!context_.host.previewEnabled()) {
       reportingFailures([&] { fixRecordOffset(); });
     }
-    c_.host.planned(plan.totals.transfers, plan.totals.bytes);
+    context_.host.planned(plan.totals.transfers, plan.totals.bytes);
     act(plan, localList, removableList);
-    if (!c_.host.previewEnabled()) {
+    if (!context_.host.previewEnabled()) {
       reportingFailures([&] { recordRootIdentity(); });
     }
     flushAll();
-    c_.host.prependToLog(text::completionLine(formatDateTime(now())));
+    context_.host.prependToLog(text::completionLine(formatDateTime(now())));
   }
 
   // A record reaches the profile only once the copy it speaks of is on the device, so that a
@@ -150,7 +150,7 @@ class Run {
     written_.clear();
     syncing_ = std::async(std::launch::async, [this, roots = std::move(roots)] {
       for (const auto& root : roots) {
-        c_.fileSystem.syncFileSystemOf(root);
+        context_.fileSystem.syncFileSystemOf(root);
       }
     });
   }
@@ -160,7 +160,7 @@ class Run {
   std::optional<Failure> settleSync() {
     // The host stays drawn while the device catches up, which may take long after a large copy.
     while (syncing_.wait_for(kHostBeat) != std::future_status::ready) {
-      c_.host.progress(done_, total_);
+      context_.host.progress(done_, total_);
     }
     try {
       syncing_.get();
@@ -180,7 +180,7 @@ class Run {
     if (const auto failure = settleSync()) {
       report(*failure);
     }
-    attempt([&] { c_.profile.flushIfDue(); });
+    attempt([&] { context_.profile.flushIfDue(); });
   }
 
   // Every record of what is done so far reaches the profile now: before a question, a long
@@ -202,27 +202,27 @@ class Run {
     if (const auto failure = settleAllRecords()) {
       report(*failure);
     }
-    attempt([&] { c_.profile.flush(); });
+    attempt([&] { context_.profile.flush(); });
   }
 
   // The record under the name both sides now give it: a key spelt otherwise (keys ignore
   // letter case) is replaced.
   void putRecord(const std::string& path, std::int64_t instant) {
     fixRecordOffset();
-    const std::string key = c_.profile.recordKeySpelling(path);
+    const std::string key = context_.profile.recordKeySpelling(path);
     if (!key.empty() && key != path) {
-      c_.profile.removeDeferred(kRecordSection, path);
+      context_.profile.removeDeferred(kRecordSection, path);
     }
-    c_.profile.writeDeferred(kRecordSection, path,
-                             formatDateTime(wallAtOffset(instant, *recordOffset_)));
+    context_.profile.writeDeferred(kRecordSection, path,
+                                   formatDateTime(wallAtOffset(instant, *recordOffset_)));
   }
 
   // One run per profile: a second one touches nothing.
   std::unique_ptr<FileLock> lockProfile() {
     std::unique_ptr<FileLock> lock;
-    reportingFailures([&] { lock = c_.profile.tryLock(); });
+    reportingFailures([&] { lock = context_.profile.tryLock(); });
     if (!lock) {
-      c_.host.showMessage(text::kProfileInUse, MessageIcon::Exclamation);
+      context_.host.showMessage(text::kProfileInUse, MessageIcon::Exclamation);
       throw RunEnded{SyncOutcome::Refused};
     }
     return lock;
@@ -232,18 +232,19 @@ class Run {
   // anew, and a removable root without the profile's identifier is put to the user. Taken
   // for new, it is synchronised as a root the run has just made.
   void checkRootIdentity() {
-    reportingFailures([&] { profileId_ = c_.profile.ReadIni(kPathSection, kProfileIdKey, ""); });
+    reportingFailures(
+        [&] { profileId_ = context_.profile.ReadIni(kPathSection, kProfileIdKey, ""); });
     if (profileId_.empty()) {
       return;
     }
-    refuseIfMissing(c_.localRoot);
-    refuseIfMissing(c_.removableRoot);
+    refuseIfMissing(context_.localRoot);
+    refuseIfMissing(context_.removableRoot);
     std::vector<std::string> ids;
-    reportingFailures([&] { ids = readMarker(c_.fileSystem, c_.removableRoot); });
+    reportingFailures([&] { ids = readMarker(context_.fileSystem, context_.removableRoot); });
     if (std::find(ids.begin(), ids.end(), profileId_) != ids.end()) {
       return;
     }
-    if (!c_.host.confirmWarning(text::otherDriveQuestion(c_.removableRoot))) {
+    if (!context_.host.confirmWarning(text::otherDriveQuestion(context_.removableRoot))) {
       throw RunEnded{SyncOutcome::Cancelled};
     }
     recordsIgnored_ = true;
@@ -251,9 +252,9 @@ class Run {
 
   void refuseIfMissing(const std::string& root) {
     bool exists = false;
-    reportingFailures([&] { exists = c_.fileSystem.stamp(root).has_value(); });
+    reportingFailures([&] { exists = context_.fileSystem.stamp(root).has_value(); });
     if (!exists) {
-      c_.host.showMessage(text::missingRootMessage(root), MessageIcon::Exclamation);
+      context_.host.showMessage(text::missingRootMessage(root), MessageIcon::Exclamation);
       throw RunEnded{SyncOutcome::Refused};
     }
   }
@@ -265,9 +266,9 @@ class Run {
     if (isNew) {
       profileId_ = newProfileId();
     }
-    addToMarker(c_.fileSystem, c_.removableRoot, profileId_);
+    addToMarker(context_.fileSystem, context_.removableRoot, profileId_);
     if (isNew) {
-      c_.profile.writeDeferred(kPathSection, kProfileIdKey, profileId_);
+      context_.profile.writeDeferred(kPathSection, kProfileIdKey, profileId_);
     }
   }
 
@@ -288,16 +289,17 @@ class Run {
       const std::jthread worker([&] {
         try {
           GetFileList(
-              removable.list, c_.removableRoot, "", c_.fileSystem, c_.profile,
+              removable.list, context_.removableRoot, "", context_.fileSystem, context_.profile,
               [&](std::size_t found) { removableFound = found; }, &removable.leftovers);
         } catch (...) {
           removable.failure = std::current_exception();
         }
       });
-      local = listTree(c_.localRoot, nullptr,
-                       [&](std::size_t found) { c_.host.progress(found + removableFound, 0); });
+      local = listTree(context_.localRoot, nullptr, [&](std::size_t found) {
+        context_.host.progress(found + removableFound, 0);
+      });
     }
-    return {std::move(local), listTree(c_.removableRoot, &removable, {})};
+    return {std::move(local), listTree(context_.removableRoot, &removable, {})};
   }
 
   FileList listTree(const std::string& root, Prefetched* prefetched,
@@ -315,7 +317,7 @@ class Run {
         return;
       }
       list = FileList();
-      GetFileList(list, root, "", c_.fileSystem, c_.profile, progress, &leftovers_);
+      GetFileList(list, root, "", context_.fileSystem, context_.profile, progress, &leftovers_);
     };
     if (profileId_.empty()) {
       attempt(listing, [&] { recordsIgnored_ = true; });
@@ -336,21 +338,22 @@ class Run {
 
   // What killed transfers left: an acting run clears it away, a preview changes nothing.
   void removeLeftovers() {
-    if (!c_.host.previewEnabled()) {
+    if (!context_.host.previewEnabled()) {
       for (const auto& leftover : leftovers_) {
-        removeTemporaryQuietly(c_.fileSystem, leftover);
+        removeTemporaryQuietly(context_.fileSystem, leftover);
       }
     }
   }
 
   Plan planRun(const FileList& localList, const FileList& removableList) {
     reportingFailures([&] {
-      recordOffset_ = parseUtcOffset(c_.profile.ReadIni(kPathSection, kRecordOffsetKey, ""));
+      recordOffset_ = parseUtcOffset(context_.profile.ReadIni(kPathSection, kRecordOffsetKey, ""));
     });
-    PlanInput input{localList, removableList,
-                    [&](const std::string& path) { return c_.profile.readRecord(path); },
-                    [&](const std::string& path) { return c_.profile.recordKeySpelling(path); },
-                    recordsIgnored_};
+    PlanInput input{
+        localList, removableList,
+        [&](const std::string& path) { return context_.profile.readRecord(path); },
+        [&](const std::string& path) { return context_.profile.recordKeySpelling(path); },
+        recordsIgnored_};
     input.recordOffset = recordOffset_;
     return makePlan(input);
   }
@@ -363,8 +366,8 @@ class Run {
     if (recordOffset_) {
       return;
     }
-    const std::int64_t offset = utcOffsetAt(c_.clock.now());
-    for (const auto& [key, value] : c_.profile.entries(kRecordSection)) {
+    const std::int64_t offset = utcOffsetAt(context_.clock.now());
+    for (const auto& [key, value] : context_.profile.entries(kRecordSection)) {
       const auto written = parseDateTime(value);
       if (!written) {
         continue;  // a record that is no time is reported when its file comes
@@ -372,19 +375,20 @@ class Run {
       const std::int64_t record = recordOf(*written, std::nullopt);
       if (record != kNoRecord && record != kExcludedRecord &&
           recordOf(*written, offset) != record) {
-        c_.profile.writeDeferred(kRecordSection, key, formatDateTime(wallAtOffset(record, offset)));
+        context_.profile.writeDeferred(kRecordSection, key,
+                                       formatDateTime(wallAtOffset(record, offset)));
       }
     }
-    c_.profile.writeDeferred(kPathSection, kRecordOffsetKey, formatUtcOffset(offset));
+    context_.profile.writeDeferred(kPathSection, kRecordOffsetKey, formatUtcOffset(offset));
     recordOffset_ = offset;
   }
 
   void askBeforeMassDeletion(const PlanTotals& totals) {
-    if (c_.host.previewEnabled()) {
+    if (context_.host.previewEnabled()) {
       return;
     }
     for (const auto& question : deletionBrakeQuestions(totals)) {
-      if (!c_.host.confirmWarning(question)) {
+      if (!context_.host.confirmWarning(question)) {
         throw RunEnded{SyncOutcome::Cancelled};
       }
     }
@@ -411,8 +415,9 @@ class Run {
     std::optional<FileFacts> local;
     std::optional<FileFacts> removable;
     reportingFailures([&] {
-      local = c_.fileSystem.normalFile(fullPath(c_.localRoot, situation.localPath));
-      removable = c_.fileSystem.normalFile(fullPath(c_.removableRoot, situation.removablePath));
+      local = context_.fileSystem.normalFile(fullPath(context_.localRoot, situation.localPath));
+      removable =
+          context_.fileSystem.normalFile(fullPath(context_.removableRoot, situation.removablePath));
     });
     if (local == situation.local && removable == situation.removable) {
       return false;
@@ -428,7 +433,7 @@ class Run {
   }
 
   void carryOut(Situation situation) {
-    if (!c_.host.previewEnabled()) {
+    if (!context_.host.previewEnabled()) {
       judgedAgain(situation);
     }
     switch (situation.fileCase) {
@@ -458,8 +463,8 @@ class Run {
   }
 
   void logAndTransfer(const char* label, bool towardsRemovable, const Situation& situation) {
-    c_.host.addLog(situation.pathOn(!towardsRemovable) + label);
-    if (!c_.host.previewEnabled()) {
+    context_.host.addLog(situation.pathOn(!towardsRemovable) + label);
+    if (!context_.host.previewEnabled()) {
       transfer(towardsRemovable, situation);
     }
   }
@@ -467,13 +472,13 @@ class Run {
   // The name is carried, the content stays: no copy.
   void logAndRename(const char* label, bool towardsRemovable, const Situation& situation) {
     const std::string& path = situation.pathOn(!towardsRemovable);
-    c_.host.addLog(path + label);
-    if (!c_.host.previewEnabled()) {
-      const std::string& root = towardsRemovable ? c_.removableRoot : c_.localRoot;
+    context_.host.addLog(path + label);
+    if (!context_.host.previewEnabled()) {
+      const std::string& root = towardsRemovable ? context_.removableRoot : context_.localRoot;
       const std::string renamed = fullPath(root, respelt(towardsRemovable, situation));
       // Some drives date a renamed file anew: the record keeps it in step.
       std::optional<FileFacts> facts;
-      reportingFailures([&] { facts = c_.fileSystem.normalFile(renamed); });
+      reportingFailures([&] { facts = context_.fileSystem.normalFile(renamed); });
       recordWhenDurable(path,
                         std::max(situation.record, facts ? facts->modified : situation.record));
     }
@@ -481,39 +486,39 @@ class Run {
 
   void deleteLocalAfterAsking(Situation situation) {
     const std::string& path = situation.localPath;
-    attempt([&] { requireListedRoot(c_.removableRoot); });
-    c_.host.addLog(path + text::kDeleteLocal);
-    if (c_.host.previewEnabled()) {
+    attempt([&] { requireListedRoot(context_.removableRoot); });
+    context_.host.addLog(path + text::kDeleteLocal);
+    if (context_.host.previewEnabled()) {
       return;
     }
     switch (ask(text::deleteQuestion(path))) {
       case Answer::Yes:
         // What changed while the question was open counts, not the answer to the old state.
         if (judgedAgain(situation)) {
-          c_.host.prependToLog(text::kSkipMark);
+          context_.host.prependToLog(text::kSkipMark);
           return carryOut(situation);
         }
-        return removeFileAndRecord(c_.localRoot, path);
+        return removeFileAndRecord(context_.localRoot, path);
       case Answer::No:
-        return c_.host.prependToLog(text::kSkipMark);
+        return context_.host.prependToLog(text::kSkipMark);
       case Answer::Cancel:
         throw RunEnded{SyncOutcome::Cancelled};
     }
   }
 
   void deleteRemovable(const std::string& path) {
-    attempt([&] { requireListedRoot(c_.localRoot); });
-    c_.host.addLog(path + text::kDeleteRemovable);
-    if (!c_.host.previewEnabled()) {
-      removeFileAndRecord(c_.removableRoot, path);
+    attempt([&] { requireListedRoot(context_.localRoot); });
+    context_.host.addLog(path + text::kDeleteRemovable);
+    if (!context_.host.previewEnabled()) {
+      removeFileAndRecord(context_.removableRoot, path);
     }
   }
 
   void resolveConflict(Situation situation) {
     const bool createdOnBoth = situation.fileCase == FileCase::NewOnBoth;
     const std::string& path = situation.localPath;
-    if (c_.host.previewEnabled()) {
-      c_.host.addLog(path + (createdOnBoth ? text::kNewOnBoth : text::kChangedOnBoth));
+    if (context_.host.previewEnabled()) {
+      context_.host.addLog(path + (createdOnBoth ? text::kNewOnBoth : text::kChangedOnBoth));
       return;
     }
     const auto question = text::conflictQuestion(createdOnBoth, path, timeText(situation.local),
@@ -527,8 +532,8 @@ class Run {
       return carryOut(situation);
     }
     const bool towardsRemovable = answer == Answer::Yes;
-    c_.host.addLog(situation.pathOn(!towardsRemovable) +
-                   (towardsRemovable ? text::kToRemovableUpdate : text::kToLocalUpdate));
+    context_.host.addLog(situation.pathOn(!towardsRemovable) +
+                         (towardsRemovable ? text::kToRemovableUpdate : text::kToLocalUpdate));
     transfer(towardsRemovable, situation);
   }
 
@@ -538,8 +543,9 @@ class Run {
 
   // The copy takes the source's file name: a destination spelt otherwise is renamed first.
   void transfer(bool towardsRemovable, const Situation& situation) {
-    const std::string& sourceRoot = towardsRemovable ? c_.localRoot : c_.removableRoot;
-    const std::string& destinationRoot = towardsRemovable ? c_.removableRoot : c_.localRoot;
+    const std::string& sourceRoot = towardsRemovable ? context_.localRoot : context_.removableRoot;
+    const std::string& destinationRoot =
+        towardsRemovable ? context_.removableRoot : context_.localRoot;
     const std::string& path = situation.pathOn(!towardsRemovable);
     const bool replacing = (towardsRemovable ? situation.removable : situation.local).has_value();
     targetPath_ =
@@ -555,13 +561,13 @@ class Run {
       const std::string source = fullPath(sourceRoot, path);
       refuseLinkedFolders(sourceRoot, source);
       refuseLinkedFolders(destinationRoot, targetPath_);
-      Crypt(source, targetPath_, c_.fileSystem,
-            [&](std::int64_t copied) { c_.host.copied(bytesCopied_ + copied); });
+      Crypt(source, targetPath_, context_.fileSystem,
+            [&](std::int64_t copied) { context_.host.copied(bytesCopied_ + copied); });
     });
     bytesCopied_ += static_cast<std::uint64_t>(source ? source->size : 0);
     // A file dated in the future is newer than "now" for as long as it is in the future:
     // its record is its own time, so that it is in step afterwards.
-    recordWhenDurable(path, std::max(c_.clock.now(), source ? source->modified : 0));
+    recordWhenDurable(path, std::max(context_.clock.now(), source ? source->modified : 0));
   }
 
   // Gives the file on one side the other side's file name where the two differ in letter
@@ -575,13 +581,13 @@ class Run {
     if (wanted == current) {
       return wanted;
     }
-    const std::string& root = onRemovable ? c_.removableRoot : c_.localRoot;
+    const std::string& root = onRemovable ? context_.removableRoot : context_.localRoot;
     targetPath_ = fullPath(root, wanted);
     targetRoot_ = &root;
     written_.insert(&root);
     attempt([&] {
       refuseLinkedFolders(root, targetPath_);
-      if (!renameUnlessTaken(fullPath(root, current), targetPath_, c_.fileSystem)) {
+      if (!renameUnlessTaken(fullPath(root, current), targetPath_, context_.fileSystem)) {
         throw Failure::ofNumber(failure_number::kPathFileAccess, targetPath_ + " (EEXIST)");
       }
     });
@@ -593,38 +599,39 @@ class Run {
     attempt([&] {
       const std::string file = fullPath(root, path);
       refuseLinkedFolders(root, file);
-      c_.fileSystem.removeFile(file);
+      context_.fileSystem.removeFile(file);
     });
     attempt([&] {
-      c_.profile.removeDeferred(kRecordSection, path);
-      c_.profile.flushIfDue();
+      context_.profile.removeDeferred(kRecordSection, path);
+      context_.profile.flushIfDue();
     });
   }
 
   // Files come folder by folder: a folder is checked for links with its first file only.
   void refuseLinkedFolders(const std::string& root, const std::string& file) {
-    std::string& checked = &root == &c_.localRoot ? checkedLocalFolder_ : checkedRemovableFolder_;
+    std::string& checked =
+        &root == &context_.localRoot ? checkedLocalFolder_ : checkedRemovableFolder_;
     auto folder = folderPart(file);
     if (folder != checked) {
-      c_.fileSystem.refuseLinkedFolders(root, file);
+      context_.fileSystem.refuseLinkedFolders(root, file);
       checked = std::move(folder);
     }
   }
 
   Answer ask(const std::string& question) {
     flushAll();
-    return c_.host.confirm(question);
+    return context_.host.confirm(question);
   }
 
-  LocalSeconds now() { return localSecondsFromUnix(c_.clock.now()); }
+  LocalSeconds now() { return localSecondsFromUnix(context_.clock.now()); }
 
   // `root` is one of the context's two root texts itself, not a copy.
   std::optional<FileStamp>& listedIdentity(const std::string& root) {
-    return &root == &c_.localRoot ? listedLocalRoot_ : listedRemovableRoot_;
+    return &root == &context_.localRoot ? listedLocalRoot_ : listedRemovableRoot_;
   }
 
   std::optional<FileStamp> rootIdentity(const std::string& root) {
-    auto identity = c_.fileSystem.stamp(root);
+    auto identity = context_.fileSystem.stamp(root);
     if (identity) {
       identity->size = identity->modifiedNs = 0;  // a folder's own time changes as files come
     }
@@ -668,7 +675,7 @@ class Run {
       }
     }
     FlushingMessages messages(*this);
-    if (!MakeFolders(targetPath_, c_.fileSystem, messages)) {
+    if (!MakeFolders(targetPath_, context_.fileSystem, messages)) {
       throw RunEnded{SyncOutcome::Failed};
     }
   }
@@ -679,9 +686,9 @@ class Run {
     explicit FlushingMessages(Run& run) : run_(run) {}
     void showMessage(const std::string& text, MessageIcon icon) override {
       run_.flushBeforeMessage();
-      run_.c_.host.showMessage(text, icon);
+      run_.context_.host.showMessage(text, icon);
     }
-    EventLog& eventLog() override { return run_.c_.host.eventLog(); }
+    EventLog& eventLog() override { return run_.context_.host.eventLog(); }
 
    private:
     Run& run_;
@@ -699,22 +706,22 @@ class Run {
 
   [[noreturn]] void report(const Failure& failure) {
     flushBeforeMessage();
-    ReportError(failure, text::kReportLabel, true, c_.host);
+    ReportError(failure, text::kReportLabel, true, context_.host);
     throw RunEnded{SyncOutcome::Failed};
   }
 
   void flushBeforeMessage() {
     try {
       settleAllRecords();  // a failed sync keeps its records back; the failure at hand comes first
-      c_.profile.flush();
+      context_.profile.flush();
     } catch (const Failure&) {
       // The changes stay pending for the next flush; the failure at hand is told first.
     }
   }
 
-  void reportProgress() { c_.host.progress(++done_, total_); }
+  void reportProgress() { context_.host.progress(++done_, total_); }
 
-  const SyncContext& c_;
+  const SyncContext& context_;
   std::string targetPath_;
   const std::string* targetRoot_ = nullptr;  // none while listing, where a root may be made
   std::optional<FileStamp> listedLocalRoot_;

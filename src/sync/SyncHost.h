@@ -10,6 +10,8 @@ namespace tandro {
 
 enum class Answer { Yes, No, Cancel };
 
+// A run calls its host only from the thread that called SyncFolders, never from its second
+// listing thread: a host needs no locking and may touch its widgets in every call.
 class SyncHost : public MessageHost {
  public:
   // Puts one line on top of the log (newest first; the host adds the CR LF after it).

@@ -41,7 +41,7 @@ MessageBoxes::Result ScriptedMessageBoxes::show(QWidget*, const QString& text, B
   return next.result;
 }
 
-std::int64_t FixedClock::now() {
+std::int64_t runMoment() {
   return QDateTime(QDate(2008, 2, 19), QTime(15, 0, 59)).toSecsSinceEpoch();
 }
 

@@ -14,8 +14,9 @@
 
 #include "app/FrmTandro.h"
 #include "app/MainController.h"
-#include "app/MessageBoxes.h"
 #include "app/SingleInstance.h"
+#include "dialogs/MessageBoxes.h"
+#include "support/FixedClock.h"
 
 class QAbstractButton;
 
@@ -49,10 +50,7 @@ class ScriptedMessageBoxes : public MessageBoxes {
 };
 
 // 2008/02/19 15:00:59 local time, the moment of every run.
-class FixedClock : public Clock {
- public:
-  std::int64_t now() override;
-};
+std::int64_t runMoment();
 inline const QString kNowText = QStringLiteral("2008/02/19 15:00:59");
 
 class RecordingEventLog : public EventLog {
@@ -107,7 +105,7 @@ struct Desk {
   QTemporaryDir profiles;
   ScriptedMessageBoxes boxes;
   RecordingEventLog eventLog;
-  FixedClock clock;
+  FixedClock clock{runMoment()};
   QStringList editedFiles;
   FrmTandro window;
   QStringList drives;  // what the folder picker finds when it opens

@@ -10,8 +10,8 @@
 #include <QtTest>
 #include <vector>
 
-#include "app/MessageBoxes.h"
 #include "dialogs/FrmSelectFolder.h"
+#include "dialogs/MessageBoxes.h"
 
 namespace tandro {
 namespace {

@@ -10,41 +10,26 @@
 
 #include "common/Failure.h"
 #include "common/PosixFileSystem.h"
-#include "support/ScriptedHost.h"
-#include "support/TempDir.h"
+#include "support/SyncFixture.h"
 #include "support/TreeSnapshot.h"
-#include "sync/SyncFolders.h"
 
 namespace tandro {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::int64_t kBase = 1203400859;  // 2008/02/19 15:00:59 JST
-constexpr std::int64_t kNow = kBase + 3600;
+using test::kBase;
 
-// A file as the user left it, an hour before the runs.
-void put(const fs::path& path, const std::string& content) {
-  test::writeFile(path, content);
-  test::setModificationTime(path, kBase);
-}
-
-class HostileTreeTest : public ::testing::Test {
+class HostileTreeTest : public test::SyncFixture<PosixFileSystem> {
  protected:
-  test::TempDir dir;
-  std::string local = dir.subRoot("local");
-  std::string removable = dir.subRoot("removable");
   std::string outside = dir.subRoot("outside");
-  PosixFileSystem files;
-  ProfileStore profile{files, dir.root(), [] { return std::string("Work"); }};
-  test::ScriptedHost host;
-  test::FixedClock clock{kNow};
 
-  void SetUp() override { put(fs::path(outside) / "keep.txt", "outside"); }
+  void SetUp() override { put(outside, "keep.txt", "outside"); }
 
+  // A run with a host of its own.
   SyncOutcome run() {
     host = test::ScriptedHost();
-    return SyncFolders({files, profile, host, clock, local, removable});
+    return SyncFixture::run();
   }
 
   // Nothing appeared beside the roots (but the profile and its lock) or in the folder
@@ -67,11 +52,6 @@ class HostileTreeTest : public ::testing::Test {
     EXPECT_EQ(run(), SyncOutcome::Completed);
     EXPECT_EQ(host.log.find("\r\n"), host.log.size() - 2) << host.log;
   }
-
-  void expectReport(const std::string& shown) {
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_TRUE(host.messages[0].starts_with(shown)) << host.messages[0];
-  }
 };
 
 // Names that reach the lists, and names whose record the profile could not hold.
@@ -85,7 +65,7 @@ class HostileNameTest : public HostileTreeTest, public ::testing::WithParamInter
 
 TEST_P(HostileNameTest, IsCarriedOverWithItsRecordOrLeftOut) {
   const auto& row = GetParam();
-  put(fs::path(local) / row.path, "content");
+  put(local, row.path, "content");
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_EQ(fs::exists(fs::path(removable) / row.path), row.listed);
   if (row.listed) {
@@ -117,8 +97,8 @@ INSTANTIATE_TEST_SUITE_P(Names, HostileNameTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HostileTreeTest, ANameThatClimbsOutOfTheRootIsNeverFollowed) {
-  put(fs::path(removable) / "..\\..\\x", "climber");
-  put(fs::path(local) / "..\\..\\y", "climber");
+  put(removable, "..\\..\\x", "climber");
+  put(local, "..\\..\\y", "climber");
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_FALSE(fs::exists(dir.path().parent_path() / "x"));
   EXPECT_FALSE(fs::exists(fs::path(local) / "..\\..\\x"));
@@ -131,7 +111,7 @@ TEST_F(HostileTreeTest, ATreeTwoHundredFoldersDeepIsCarriedOver) {
   for (int level = 0; level < 200; ++level) {
     path += "d/";
   }
-  put(fs::path(local) / (path + "deep.txt"), "deep");
+  put(local, path + "deep.txt", "deep");
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_EQ(test::readFile(fs::path(removable) / (path + "deep.txt")), "deep");
   expectInStepAndQuiet();
@@ -140,7 +120,7 @@ TEST_F(HostileTreeTest, ATreeTwoHundredFoldersDeepIsCarriedOver) {
 
 TEST_F(HostileTreeTest, ALinkToAFolderOutsideIsNotFollowed) {
   fs::create_directory_symlink(outside, fs::path(local) / "linked");
-  put(fs::path(local) / "a.txt", "a");
+  put(local, "a.txt", "a");
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"a.txt", "a"}}));
   expectNothingOutsideTheRoots();
@@ -164,7 +144,7 @@ TEST_P(LinkedDestinationTest, IsNeverWrittenThrough) {
   fs::create_directories(link.parent_path());
   fs::create_directory_symlink(outside, link);
   const std::string path = std::string(row.linkedFolder) + "/" + row.fileName;
-  put(fs::path(local) / path, "from the local side");
+  put(local, path, "from the local side");
   if (row.recorded) {
     test::setModificationTime(fs::path(outside) / "keep.txt", kBase - 7200);
     profile.WriteIni("Tandro", test::keyOf(path), "2008/02/19 14:00:00");
@@ -185,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(Links, LinkedDestinationTest,
 TEST_F(HostileTreeTest, ARootThatIsALinkIsUsedAsItIs) {
   const fs::path linkedRoot = dir.path() / "outside" / "drive";
   fs::create_directory_symlink(removable, linkedRoot);
-  put(fs::path(local) / "docs/a.txt", "a");
+  put(local, "docs/a.txt", "a");
   EXPECT_EQ(SyncFolders({files, profile, host, clock, local, linkedRoot.string() + "/"}),
             SyncOutcome::Completed);
   EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"docs/a.txt", "a"}}));
@@ -194,10 +174,10 @@ TEST_F(HostileTreeTest, ARootThatIsALinkIsUsedAsItIs) {
 // Letter case: two spellings of one name are one file on every drive, as a drive that
 // ignores case sees them.
 TEST_F(HostileTreeTest, TwoSpellingsOfANameAreOneFileAskedAboutOnce) {
-  put(fs::path(local) / "Readme.txt", "local");
-  put(fs::path(removable) / "README.txt", "removable");
+  put(local, "Readme.txt", "local");
+  put(removable, "README.txt", "removable");
   host.answers = {Answer::Yes};
-  SyncFolders({files, profile, host, clock, local, removable});
+  SyncFixture::run();
   EXPECT_EQ(host.questions.size(), 1u);
   EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"Readme.txt", "local"}}));
   expectInStepAndQuiet();
@@ -206,11 +186,11 @@ TEST_F(HostileTreeTest, TwoSpellingsOfANameAreOneFileAskedAboutOnce) {
 // A file renamed in letter case only is renamed on the other side: no question, no copy,
 // and an edit made with a rename is kept. A folder's letter case stays as each side has it.
 TEST_F(HostileTreeTest, ACaseOnlyRenameIsCarriedAsARename) {
-  put(fs::path(local) / "Docs/Notes.txt", "notes");
-  put(fs::path(local) / "Docs/B.txt", "edited");
+  put(local, "Docs/Notes.txt", "notes");
+  put(local, "Docs/B.txt", "edited");
   test::setModificationTime(fs::path(local) / "Docs/B.txt", kBase + 60);
-  put(fs::path(removable) / "docs/notes.txt", "notes");
-  put(fs::path(removable) / "docs/b.txt", "b");
+  put(removable, "docs/notes.txt", "notes");
+  put(removable, "docs/b.txt", "b");
   profile.WriteIni("Tandro", "docs\\notes.txt", "2008/02/19 15:00:59");
   profile.WriteIni("Tandro", "docs\\b.txt", "2008/02/19 15:00:59");
   struct stat before {
@@ -230,7 +210,7 @@ TEST_F(HostileTreeTest, ACaseOnlyRenameIsCarriedAsARename) {
 TEST_F(HostileTreeTest, APipeIsNeverOpenedAndTheRunDoesNotHang) {
   ASSERT_EQ(::mkfifo((fs::path(local) / "pipe").c_str(), 0666), 0);
   ASSERT_EQ(::mkfifo((fs::path(removable) / "other").c_str(), 0666), 0);
-  put(fs::path(local) / "other", "a file where the drive has a pipe");
+  put(local, "other", "a file where the drive has a pipe");
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_TRUE(fs::is_fifo(fs::path(local) / "pipe"));
   EXPECT_FALSE(fs::exists(fs::path(removable) / "pipe"));
@@ -277,7 +257,7 @@ class AsNobody {
 
 TEST_F(HostileTreeTest, AnUnreadableFileEndsTheRunWithAReportNamingIt) {
   const fs::path secret = fs::path(local) / "secret.txt";
-  put(secret, "secret");
+  put(local, "secret.txt", "secret");
   profile.WriteIni("Path", "Local", local);  // the profile exists before the user changes
   openToEveryone(dir.path());
   fs::permissions(secret, fs::perms::none);

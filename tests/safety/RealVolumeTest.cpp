@@ -12,18 +12,16 @@
 #include "common/DateTime.h"
 #include "common/PosixFileSystem.h"
 #include "safety/SyncProcess.h"
-#include "support/ScriptedHost.h"
-#include "support/TempDir.h"
+#include "support/SyncFixture.h"
 #include "support/TreeSnapshot.h"
-#include "sync/SyncFolders.h"
 
 namespace tandro {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::int64_t kOddSecond = 1203400859;  // 2008/02/19 15:00:59 JST
-constexpr const char* kOddSecondText = "2008/02/19 15:00:59";
+constexpr std::int64_t kOddSecond = test::kBase;  // 2008/02/19 15:00:59 JST
+constexpr const char* kOddSecondText = test::kBaseText;
 
 bool isMountPoint(const fs::path& folder) {
   struct stat inside {
@@ -32,34 +30,18 @@ bool isMountPoint(const fs::path& folder) {
          ::stat(folder.parent_path().c_str(), &above) == 0 && inside.st_dev != above.st_dev;
 }
 
-void put(const fs::path& path, const std::string& content, std::int64_t time) {
-  test::writeFile(path, content);
-  test::setModificationTime(path, time);
-}
-
 // Runs in-process against the real clock, as the program does: FAT keeps its own idea of
 // a file's time, and the records must agree with it.
-class RealVolumeTest : public ::testing::Test {
+class RealVolumeTest : public test::SyncFixture<PosixFileSystem, SystemClock> {
  protected:
-  test::TempDir dir;
-  std::string local = dir.subRoot("local");
-  std::string removable = dir.subRoot("drive");
-  PosixFileSystem files;
-  ProfileStore profile{files, dir.root(), [] { return std::string("Work"); }};
-  test::ScriptedHost host;
-  SystemClock clock;
-
+  // A run with a host of its own that gives `answers`.
   SyncOutcome run(std::deque<Answer> answers = {}) {
     host = test::ScriptedHost();
     host.answers = std::move(answers);
-    return SyncFolders({files, profile, host, clock, local, removable});
+    return SyncFixture::run();
   }
   bool logHoldsOnlyTheCompletionLine() const {
     return host.log.starts_with("  同期完了!! ") && host.log.find("\r\n") == host.log.size() - 2;
-  }
-  void expectReport(const std::string& shown) {
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_TRUE(host.messages[0].starts_with(shown)) << host.messages[0];
   }
 };
 
@@ -116,9 +98,9 @@ class SmallFatDriveTest : public FatDriveTest {
 };
 
 TEST_F(FatDriveTest, AFirstCopyThenAQuietSecondRun) {
-  put(fs::path(local) / "odd.txt", "odd second", kOddSecond);
-  put(fs::path(local) / "sub/even.txt", "even second", kOddSecond + 1);
-  put(fs::path(removable) / "from the drive.txt", "drive", kOddSecond);
+  put(local, "odd.txt", "odd second", kOddSecond);
+  put(local, "sub/even.txt", "even second", kOddSecond + 1);
+  put(removable, "from the drive.txt", "drive", kOddSecond);
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_EQ(test::filesBelow(local), test::filesBelow(removable));
   // FAT keeps times in steps of two seconds: the odd second came back one second early.
@@ -129,12 +111,12 @@ TEST_F(FatDriveTest, AFirstCopyThenAQuietSecondRun) {
 }
 
 TEST_F(FatDriveTest, AChangeOnEachSideGoesAcross) {
-  put(fs::path(local) / "a.txt", "a", kOddSecond);
-  put(fs::path(local) / "b.txt", "b", kOddSecond);
+  put(local, "a.txt", "a", kOddSecond);
+  put(local, "b.txt", "b", kOddSecond);
   ASSERT_EQ(run(), SyncOutcome::Completed);
   age({"a.txt", "b.txt"});
-  put(fs::path(local) / "a.txt", "a changed locally", kOddSecond + 10);
-  put(fs::path(removable) / "b.txt", "b changed on the drive", kOddSecond + 10);
+  put(local, "a.txt", "a changed locally", kOddSecond + 10);
+  put(removable, "b.txt", "b changed on the drive", kOddSecond + 10);
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_NE(host.log.find("a.txt  リムーバブルへ更新\r\n"), std::string::npos) << host.log;
   EXPECT_NE(host.log.find("b.txt  ローカルへ更新\r\n"), std::string::npos) << host.log;
@@ -148,7 +130,7 @@ TEST_F(FatDriveTest, AChangeOnEachSideGoesAcross) {
 
 // FAT keeps no permission bits: fusefat refuses to change them, which is no failure.
 TEST_F(FatDriveTest, PermissionBitsTheDriveCannotHoldAreNoFailure) {
-  put(fs::path(local) / "tool.sh", "#!/bin/sh\n", kOddSecond);
+  put(local, "tool.sh", "#!/bin/sh\n", kOddSecond);
   ASSERT_EQ(::chmod((fs::path(local) / "tool.sh").c_str(), 04755), 0);
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_TRUE(host.messages.empty());
@@ -156,9 +138,9 @@ TEST_F(FatDriveTest, PermissionBitsTheDriveCannotHoldAreNoFailure) {
 }
 
 TEST_F(FatDriveTest, LocalNamesDifferingInCaseOnlyAreReportedAndOverwriteNothing) {
-  put(fs::path(local) / "a.txt", "lower", kOddSecond);
-  put(fs::path(local) / "A.txt", "upper", kOddSecond);
-  put(fs::path(removable) / "A.TXT", "the drive's", kOddSecond);
+  put(local, "a.txt", "lower", kOddSecond);
+  put(local, "A.txt", "upper", kOddSecond);
+  put(removable, "A.TXT", "the drive's", kOddSecond);
   EXPECT_EQ(run(), SyncOutcome::Failed);
   expectReport("  [457] ");
   EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"A.TXT", "the drive's"}}));
@@ -167,8 +149,8 @@ TEST_F(FatDriveTest, LocalNamesDifferingInCaseOnlyAreReportedAndOverwriteNothing
 // The drive ignores letter case: its A.TXT is the local a.txt, asked about, never deleted,
 // and the copy takes the local name.
 TEST_F(FatDriveTest, ADriveNameInOtherCaseIsOneFileWithTheLocalOne) {
-  put(fs::path(local) / "a.txt", "local", kOddSecond);
-  put(fs::path(removable) / "A.TXT", "the drive's", kOddSecond);
+  put(local, "a.txt", "local", kOddSecond);
+  put(removable, "A.TXT", "the drive's", kOddSecond);
   EXPECT_EQ(run({Answer::Yes}), SyncOutcome::Completed);
   EXPECT_EQ(host.questions.size(), 1u);
   EXPECT_EQ(test::filesBelow(removable), (test::Tree{{"a.txt", "local"}}));
@@ -180,8 +162,8 @@ TEST_F(FatDriveTest, ADriveNameInOtherCaseIsOneFileWithTheLocalOne) {
 // A file renamed in letter case only is renamed on the drive, where a rename in case only
 // is no rename to the system.
 TEST_F(FatDriveTest, ACaseOnlyRenameReachesTheDrive) {
-  put(fs::path(local) / "Docs/ReadMe.txt", "text", kOddSecond);
-  put(fs::path(removable) / "docs/readme.txt", "text", kOddSecond);
+  put(local, "Docs/ReadMe.txt", "text", kOddSecond);
+  put(removable, "docs/readme.txt", "text", kOddSecond);
   profile.WriteIni("Tandro", "docs\\readme.txt", kOddSecondText);
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_TRUE(host.questions.empty());
@@ -192,8 +174,8 @@ TEST_F(FatDriveTest, ACaseOnlyRenameReachesTheDrive) {
 }
 
 TEST_F(SmallFatDriveTest, AFullDriveEndsWithAReportAndNothingHalfWritten) {
-  put(fs::path(removable) / "big.bin", "old", kOddSecond - 7200);
-  put(fs::path(local) / "big.bin", std::string(40 << 20, 'x'), kOddSecond);
+  put(removable, "big.bin", "old", kOddSecond - 7200);
+  put(local, "big.bin", std::string(40 << 20, 'x'), kOddSecond);
   profile.WriteIni("Tandro", "big.bin", "2008/02/19 14:00:00");
   EXPECT_EQ(run(), SyncOutcome::Failed);
   // fusefat answers a full drive with EPERM (70); a drive that says ENOSPC gives 61.
@@ -219,8 +201,8 @@ class FullLocalDiskTest : public RealVolumeTest {
 };
 
 TEST_F(FullLocalDiskTest, EndsWithTheDiskFullReportAndNothingHalfWritten) {
-  put(fs::path(local) / "big.bin", "old", kOddSecond - 7200);
-  put(fs::path(removable) / "big.bin", std::string(2 << 20, 'x'), kOddSecond);
+  put(local, "big.bin", "old", kOddSecond - 7200);
+  put(removable, "big.bin", std::string(2 << 20, 'x'), kOddSecond);
   profile.WriteIni("Tandro", "big.bin", "2008/02/19 14:00:00");
   EXPECT_EQ(run(), SyncOutcome::Failed);
   ASSERT_EQ(host.messages.size(), 1u);

@@ -54,70 +54,42 @@ void FaultyFileSystem::check(Call call, const std::string& path) {
 }
 
 std::vector<FolderEntry> FaultyFileSystem::listFolder(const std::string& path) {
-  check(Call::ListFolder, path);
-  auto result = real_->listFolder(path);
-  done(Call::ListFolder);
-  return result;
+  return instrumented(Call::ListFolder, path,
+                      [&] { return ForwardingFileSystem::listFolder(path); });
 }
 std::optional<FileFacts> FaultyFileSystem::normalFile(const std::string& path) {
-  check(Call::NormalFile, path);
-  auto result = real_->normalFile(path);
-  done(Call::NormalFile);
-  return result;
+  return instrumented(Call::NormalFile, path,
+                      [&] { return ForwardingFileSystem::normalFile(path); });
 }
 void FaultyFileSystem::copyFile(const std::string& from, const std::string& to,
                                 const CopyProgress& progress) {
-  check(Call::CopyFile, from + "\n" + to);
-  real_->copyFile(from, to, progress);
-  done(Call::CopyFile);
+  instrumented(Call::CopyFile, from + "\n" + to,
+               [&] { ForwardingFileSystem::copyFile(from, to, progress); });
 }
 void FaultyFileSystem::renameFile(const std::string& from, const std::string& to) {
-  check(Call::RenameFile, from + "\n" + to);
-  real_->renameFile(from, to);
-  done(Call::RenameFile);
+  instrumented(Call::RenameFile, from + "\n" + to,
+               [&] { ForwardingFileSystem::renameFile(from, to); });
 }
 void FaultyFileSystem::removeFile(const std::string& path) {
-  check(Call::RemoveFile, path);
-  real_->removeFile(path);
-  done(Call::RemoveFile);
+  instrumented(Call::RemoveFile, path, [&] { ForwardingFileSystem::removeFile(path); });
 }
 void FaultyFileSystem::createFolder(const std::string& path) {
-  check(Call::CreateFolder, path);
-  real_->createFolder(path);
-  done(Call::CreateFolder);
-}
-void FaultyFileSystem::refuseLinkedFolders(const std::string& root, const std::string& path) {
-  real_->refuseLinkedFolders(root, path);
+  instrumented(Call::CreateFolder, path, [&] { ForwardingFileSystem::createFolder(path); });
 }
 std::optional<FileStamp> FaultyFileSystem::stamp(const std::string& path) {
-  check(Call::Stamp, path);
-  auto result = real_->stamp(path);
-  done(Call::Stamp);
-  return result;
+  return instrumented(Call::Stamp, path, [&] { return ForwardingFileSystem::stamp(path); });
 }
 std::optional<std::string> FaultyFileSystem::readFile(const std::string& path) {
-  check(Call::ReadFile, path);
-  auto result = real_->readFile(path);
-  done(Call::ReadFile);
-  return result;
+  return instrumented(Call::ReadFile, path, [&] { return ForwardingFileSystem::readFile(path); });
 }
 void FaultyFileSystem::writeFile(const std::string& path, const std::string& data) {
-  check(Call::WriteFile, path);
-  real_->writeFile(path, data);
-  done(Call::WriteFile);
-}
-std::unique_ptr<FileLock> FaultyFileSystem::tryLockExclusive(const std::string& path) {
-  return real_->tryLockExclusive(path);
+  instrumented(Call::WriteFile, path, [&] { ForwardingFileSystem::writeFile(path, data); });
 }
 void FaultyFileSystem::hideFile(const std::string& path) {
-  check(Call::HideFile, path);
-  real_->hideFile(path);
-  done(Call::HideFile);
+  instrumented(Call::HideFile, path, [&] { ForwardingFileSystem::hideFile(path); });
 }
 void FaultyFileSystem::syncFileSystemOf(const std::string& path) {
-  check(Call::SyncFileSystem, path);
-  real_->syncFileSystemOf(path);
-  done(Call::SyncFileSystem);
+  instrumented(Call::SyncFileSystem, path, [&] { ForwardingFileSystem::syncFileSystemOf(path); });
 }
 
 }  // namespace tandro::test

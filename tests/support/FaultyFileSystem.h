@@ -1,15 +1,15 @@
-// A forwarding wrapper around the real file system that fails chosen calls, to show what
-// the program does when the disk fills, access is refused or a file vanishes.
+// The real file system with chosen calls failed, to show what the program does when the
+// disk fills, access is refused or a file vanishes.
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "common/Failure.h"
-#include "common/FileSystem.h"
+#include "support/ForwardingFileSystem.h"
 
 namespace tandro::test {
 
@@ -28,8 +28,10 @@ enum class Call {
 };
 inline constexpr int kCallKinds = static_cast<int>(Call::SyncFileSystem) + 1;
 
-class FaultyFileSystem : public FileSystem {
+class FaultyFileSystem : public ForwardingFileSystem {
  public:
+  FaultyFileSystem() : ForwardingFileSystem(createPlatformFileSystem()) {}
+
   // Fails the `nth` (1-based) call of kind `call` whose path (either path of a copy or
   // rename) contains `pathPart`, and every
   // later one when `sticky`, with failure `number`.
@@ -51,19 +53,29 @@ class FaultyFileSystem : public FileSystem {
   void renameFile(const std::string& from, const std::string& to) override;
   void removeFile(const std::string& path) override;
   void createFolder(const std::string& path) override;
-  void refuseLinkedFolders(const std::string& root, const std::string& path) override;
   std::optional<FileStamp> stamp(const std::string& path) override;
   std::optional<std::string> readFile(const std::string& path) override;
   void writeFile(const std::string& path, const std::string& data) override;
-  std::unique_ptr<FileLock> tryLockExclusive(const std::string& path) override;
   void hideFile(const std::string& path) override;
   void syncFileSystemOf(const std::string& path) override;
 
  private:
+  // The fault check, then `forward` (the call itself), then the action after it.
+  template <typename Forward>
+  auto instrumented(Call call, const std::string& path, const Forward& forward) {
+    check(call, path);
+    if constexpr (std::is_void_v<decltype(forward())>) {
+      forward();
+      done(call);
+    } else {
+      auto result = forward();
+      done(call);
+      return result;
+    }
+  }
   void check(Call call, const std::string& path);
   void done(Call call);
 
-  std::unique_ptr<FileSystem> real_ = createPlatformFileSystem();
   std::mutex mutex_;  // a run lists both trees at once
   int counts_[kCallKinds] = {};
   struct Fault {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "common/Clock.h"
 #include "sync/SyncHost.h"
 
 namespace tandro::test {
@@ -41,13 +40,6 @@ class ScriptedHost : public SyncHost, public EventLog {
   std::vector<std::string> messages;
   std::vector<MessageIcon> messageIcons;
   std::vector<std::string> eventEntries;
-};
-
-class FixedClock : public Clock {
- public:
-  explicit FixedClock(std::int64_t unixSeconds) : time(unixSeconds) {}
-  std::int64_t now() override { return time; }
-  std::int64_t time;
 };
 
 }  // namespace tandro::test

@@ -8,10 +8,8 @@
 
 #include "common/DateTime.h"
 #include "support/FaultyFileSystem.h"
-#include "support/ScriptedHost.h"
-#include "support/TempDir.h"
+#include "support/SyncFixture.h"
 #include "support/TreeSnapshot.h"
-#include "sync/SyncFolders.h"
 
 namespace tandro {
 namespace {
@@ -19,23 +17,14 @@ namespace {
 namespace fs = std::filesystem;
 using test::Call;
 
-constexpr std::int64_t kBase = 1203400859;  // 2008/02/19 15:00:59 JST
-constexpr const char* kBaseText = "2008/02/19 15:00:59";
-constexpr std::int64_t kNow = kBase + 3600;
+using test::kBase;
+using test::kBaseText;
 
 // One run that makes every kind of call: a file changed locally (copy, rename), a new file
 // whose removable folder is missing (create folder), a file deleted locally (remove), and the
 // profile flush at the end.
-class SyncFaultsTest : public ::testing::Test {
+class SyncFaultsTest : public test::SyncFixture<test::FaultyFileSystem> {
  protected:
-  test::TempDir dir;
-  std::string local = dir.subRoot("local");
-  std::string removable = dir.subRoot("removable");
-  test::FaultyFileSystem files;
-  ProfileStore profile{files, dir.root(), [] { return std::string("Work"); }};
-  test::ScriptedHost host;
-  test::FixedClock clock{kNow};
-
   void SetUp() override {
     put(local, "a.txt", "new", kBase + 60);
     put(removable, "a.txt", "old", kBase);
@@ -45,13 +34,7 @@ class SyncFaultsTest : public ::testing::Test {
     profile.WriteIni("Tandro", "gone.txt", kBaseText);
   }
 
-  static void put(const std::string& root, const std::string& relative, const std::string& content,
-                  std::int64_t time) {
-    test::writeFile(fs::path(root) / relative, content);
-    test::setModificationTime(fs::path(root) / relative, time);
-  }
   fs::path profileFile() const { return dir.path() / "Work.ini"; }
-  SyncOutcome run() { return SyncFolders({files, profile, host, clock, local, removable}); }
 
   // Runs once, after taking note of what was there.
   SyncOutcome firstRun() {

@@ -9,7 +9,7 @@
 #include "common/DateTime.h"
 #include "common/ProcessInfo.h"
 #include "support/FaultyFileSystem.h"
-#include "support/ScriptedHost.h"
+#include "support/SyncFixture.h"
 #include "support/TempDir.h"
 #include "support/TreeSnapshot.h"
 #include "support/ZoneScope.h"
@@ -21,30 +21,13 @@ namespace {
 namespace fs = std::filesystem;
 using test::Call;
 
-// 2008/02/19 15:00:59 in the tests' time zone (JST).
-constexpr std::int64_t kBase = 1203400859;
-constexpr const char* kBaseText = "2008/02/19 15:00:59";
-// The moment the runs happen: one hour later.
-constexpr std::int64_t kNow = kBase + 3600;
-constexpr const char* kNowText = "2008/02/19 16:00:59";
+using test::kBase;
+using test::kBaseText;
+using test::kNow;
+using test::kNowText;
 
-class SyncFoldersTest : public ::testing::Test {
+class SyncFoldersTest : public test::SyncFixture<test::FaultyFileSystem> {
  protected:
-  test::TempDir dir;
-  std::string local = dir.subRoot("local");
-  std::string removable = dir.subRoot("removable");
-  test::FaultyFileSystem files;
-  ProfileStore profile{files, dir.root(), [] { return std::string("Work"); }};
-  test::ScriptedHost host;
-  test::FixedClock clock{kNow};
-
-  SyncOutcome run() { return SyncFolders({files, profile, host, clock, local, removable}); }
-  static void put(const std::string& root, const std::string& relative, const std::string& content,
-                  std::int64_t time = kBase) {
-    const fs::path path = fs::path(root) / relative;
-    test::writeFile(path, content);
-    test::setModificationTime(path, time);
-  }
   static std::optional<std::string> contentOf(const std::string& root,
                                               const std::string& relative) {
     const fs::path path = fs::path(root) / relative;

@@ -141,7 +141,7 @@ class ProfileConformanceTest : public ::testing::Test {
       store.WriteIni(section, key, value);
       return true;
     } catch (const Failure& failure) {
-      EXPECT_TRUE(failure.number() == failure_number::kApplicationBase ||
+      EXPECT_TRUE(failure.number() == failure_number::kValueTooLong ||
                   failure.number() == failure_number::kPathFileAccess);
       EXPECT_EQ(test::readFile(ours()), before);
       return false;

@@ -1,4 +1,4 @@
-#include "app/MessageBoxes.h"
+#include "dialogs/MessageBoxes.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

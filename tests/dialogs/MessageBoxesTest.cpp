@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/MessageBoxes.h"
+#include "dialogs/MessageBoxes.h"
 
 namespace tandro {
 

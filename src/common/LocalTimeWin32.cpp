@@ -1,0 +1,12 @@
+#include "common/LocalTime.h"
+
+namespace tandro {
+
+std::tm localCalendarTime(std::int64_t unixSeconds) {
+  const std::time_t instant = static_cast<std::time_t>(unixSeconds);
+  std::tm local{};
+  localtime_s(&local, &instant);
+  return local;
+}
+
+}  // namespace tandro
