@@ -24,6 +24,8 @@
 namespace {
 
 using tandro::IniDocument;
+using tandro::trimmed;
+using tandro::withoutLeadingBlanks;
 
 constexpr std::size_t kMaxChanges = 16;
 constexpr std::size_t kMaxProbes = 32;
@@ -48,25 +50,6 @@ void check(bool holds, const char* what) {
   if (!holds) {
     fail(what);
   }
-}
-
-bool isBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view withoutLeadingBlanks(std::string_view text) {
-  while (!text.empty() && isBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  return text;
-}
-
-std::string_view trimmed(std::string_view text) {
-  text = withoutLeadingBlanks(text);
-  while (!text.empty() && isBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
 }
 
 // Names match without regard to ASCII letter case and to blanks around them.

@@ -14,6 +14,7 @@
 
 #include "app/AppIcon.h"
 #include "app/Twips.h"
+#include "dialogs/PlacedControl.h"
 
 namespace tandro {
 
@@ -22,14 +23,6 @@ namespace {
 constexpr QSize kDesignClientSize{twipsToPixels(5805), twipsToPixels(3195)};
 constexpr int kMinClientWidth = twipsToPixels(5775);
 constexpr int kMinClientHeight = twipsToPixels(3285);
-
-template <typename Control>
-Control* place(QWidget* window, const char* name, const QRect& geometry) {
-  auto* control = new Control(window);
-  control->setObjectName(QLatin1String(name));
-  control->setGeometry(geometry);
-  return control;
-}
 
 template <typename Control>
 Control* placeCaptioned(QWidget* window, const char* name, const QRect& geometry,

@@ -45,6 +45,21 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
+std::string_view withoutLeadingBlanks(std::string_view text) {
+  while (!text.empty() && isBlank(text.front())) {
+    text.remove_prefix(1);
+  }
+  return text;
+}
+
+std::string_view trimmed(std::string_view text) {
+  text = withoutLeadingBlanks(text);
+  while (!text.empty() && isBlank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
 std::string foldCase(std::string_view text) {
   std::string folded(text);
   std::transform(folded.begin(), folded.end(), folded.begin(), foldedChar);

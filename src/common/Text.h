@@ -13,6 +13,14 @@ inline char foldedChar(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Blanks, as a profile line drops them around names and values: spaces and tabs.
+inline bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+std::string_view withoutLeadingBlanks(std::string_view text);
+// `text` without blanks at either end.
+std::string_view trimmed(std::string_view text);
+
 // `text` with ASCII letters lowered.
 std::string foldCase(std::string_view text);
 

@@ -12,6 +12,7 @@
 
 #include "common/Failure.h"
 #include "dialogs/MessageBoxes.h"
+#include "dialogs/PlacedControl.h"
 
 namespace tandro {
 
@@ -21,14 +22,6 @@ constexpr Qt::WindowFlags kWindowFlags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 constexpr QSize kClientSize{400, 213};
 constexpr int kPathRole = Qt::UserRole;
-
-template <typename Control>
-Control* place(QWidget* dialog, const char* name, const QRect& geometry) {
-  auto* control = new Control(dialog);
-  control->setObjectName(QLatin1String(name));
-  control->setGeometry(geometry);
-  return control;
-}
 
 QPushButton* placeButton(QWidget* dialog, const char* name, const QRect& geometry,
                          const QString& caption) {

@@ -10,25 +10,6 @@ namespace tandro {
 
 namespace {
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view withoutLeadingBlanks(std::string_view text) {
-  while (!text.empty() && isBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  return text;
-}
-
-std::string_view trimmed(std::string_view text) {
-  text = withoutLeadingBlanks(text);
-  while (!text.empty() && isBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 // The name of the section that `line` opens, if it is a section header: "[", the name, "]"
 // and whatever follows, as the platform reads it ("[Path] ; paths"). Unlike the platform, a
 // line with "=" after the "]" stays a key: it is the record of a file whose name begins

@@ -94,6 +94,9 @@ struct Change {
 // The store's state and the work on it. `mutex` guards all of it: every function of State
 // requires it held, and the public members take it once and call them, so none locks again.
 struct ProfileStore::State {
+  State(FileSystem& fileSystem, std::string profileFolder, std::function<std::string()> nameSource)
+      : files(fileSystem), folder(std::move(profileFolder)), profileName(std::move(nameSource)) {}
+
   FileSystem& files;
   std::string folder;
   std::function<std::string()> profileName;

@@ -41,10 +41,6 @@ bool isExcludedByProfile(const std::string& relativeFolder, ProfileStore& profil
   return !relativeFolder.empty() && profile.ReadIni(kRecordSection, relativeFolder, "0") == "1";
 }
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
 // A name whose relative path the profile could not hold as a key, so that its file would
 // never find its record or would find another's: "\" separates names in a key, a line break
 // would split the key's line and "=" would end the key early; the profile drops blanks
