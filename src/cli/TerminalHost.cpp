@@ -102,28 +102,36 @@ void TerminalHost::planned(std::size_t, std::uint64_t bytes) {
 
 // While listing, `total` is 0 and `done` counts the files found.
 void TerminalHost::progress(std::size_t done, std::size_t total) {
-  if (total == 0) {
-    return showProgressLine(std::to_string(done) + " files found");
+  if (total > 0) {
+    runProgress_.filesDone = done;
+    runProgress_.files = total;
   }
-  runProgress_.filesDone = done;
-  runProgress_.files = total;
-  showProgressLine(runProgress_.text());
+  if (progressDue()) {
+    showProgressLine(total == 0 ? std::to_string(done) + " files found" : runProgress_.text());
+  }
 }
 
 void TerminalHost::copied(std::uint64_t bytes) {
   runProgress_.bytesDone = bytes;
-  showProgressLine(runProgress_.text());
+  if (progressDue()) {
+    showProgressLine(runProgress_.text());
+  }
 }
 
-void TerminalHost::showProgressLine(const std::string& line) {
+// On a terminal, and at most every so often: the line is only made when it is shown.
+bool TerminalHost::progressDue() {
   if (!showProgress_) {
-    return;
+    return false;
   }
   const auto now = std::chrono::steady_clock::now();
   if (now < nextProgress_) {
-    return;
+    return false;
   }
   nextProgress_ = now + kProgressInterval;
+  return true;
+}
+
+void TerminalHost::showProgressLine(const std::string& line) {
   std::cout.flush();
   std::cerr << "\r\x1b[K" << line << std::flush;
   progressShown_ = true;

@@ -37,7 +37,7 @@ class TerminalHost : public SyncHost {
 
  private:
   void clearProgressLine();
-  // Shows `line` as the progress line, at most every so often.
+  bool progressDue();
   void showProgressLine(const std::string& line);
   // Asks until one of `answers` (lower case) is typed; nothing at the end of the input.
   std::optional<std::string> ask(const std::string& text, const char* choices,

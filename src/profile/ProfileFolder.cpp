@@ -13,13 +13,14 @@ namespace {
 // mount, an access list, a locked stick).
 bool takesNewFiles(const std::string& folder, FileSystem& fileSystem) {
   const std::string probe = folder + ".tandro-probe-" + std::to_string(currentProcessId()) + ".tmp";
+  bool written = true;
   try {
     fileSystem.writeFile(probe, {});
   } catch (const Failure&) {
-    return false;
+    written = false;  // a probe made but not written is removed all the same
   }
   removeTemporaryQuietly(fileSystem, probe);
-  return true;
+  return written;
 }
 
 void makeFolderChain(const std::string& folder, FileSystem& fileSystem) {

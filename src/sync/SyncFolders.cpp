@@ -50,6 +50,13 @@ struct Situation {
   }
 };
 
+// The record of a finished copy, or of a rename, until the sync after it is done.
+struct PendingRecord {
+  std::string path;
+  std::int64_t instant;
+  bool respelt;  // the sides spelt the file differently
+};
+
 bool isRename(FileCase fileCase) {
   return fileCase == FileCase::RenamedLocally || fileCase == FileCase::RenamedOnRemovable;
 }
@@ -124,14 +131,14 @@ class Run {
   // drive pulled without eject never keeps a record of a copy it lost. The file systems
   // written to are synced on a second thread about once a second while copying goes on; the
   // records of the copies made before a sync began follow it into the profile.
-  void recordWhenDurable(std::string path, std::int64_t instant) {
+  void recordWhenDurable(std::string path, std::int64_t instant, bool respelt) {
     if (syncFailure_) {
       return;  // after a failed sync a later success proves nothing: no record of this run
     }
     if (awaitingSync_.empty()) {
       oldestAwaiting_ = std::chrono::steady_clock::now();
     }
-    awaitingSync_.push_back({std::move(path), instant});
+    awaitingSync_.push_back({std::move(path), instant, respelt});
     if (syncing_.valid() &&
         syncing_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
       finishSync();
@@ -171,7 +178,7 @@ class Run {
       return failure;
     }
     for (const auto& record : std::exchange(inSync_, {})) {
-      putRecord(record.path, record.instant);
+      putRecord(record);
     }
     return std::nullopt;
   }
@@ -205,16 +212,15 @@ class Run {
     attempt([&] { context_.profile.flush(); });
   }
 
-  // The record under the name both sides now give it: a key spelt otherwise (keys ignore
-  // letter case) is replaced.
-  void putRecord(const std::string& path, std::int64_t instant) {
+  // The record under the name both sides now give it: after a respelling, a key spelt
+  // otherwise (keys ignore letter case) is replaced.
+  void putRecord(const PendingRecord& record) {
     fixRecordOffset();
-    const std::string key = context_.profile.recordKeySpelling(path);
-    if (!key.empty() && key != path) {
-      context_.profile.removeDeferred(kRecordSection, path);
+    if (record.respelt && context_.profile.recordKeySpelling(record.path) != record.path) {
+      context_.profile.removeDeferred(kRecordSection, record.path);
     }
-    context_.profile.writeDeferred(kRecordSection, path,
-                                   formatDateTime(wallAtOffset(instant, *recordOffset_)));
+    context_.profile.writeDeferred(kRecordSection, record.path,
+                                   formatDateTime(wallAtOffset(record.instant, *recordOffset_)));
   }
 
   // One run per profile: a second one touches nothing.
@@ -479,8 +485,8 @@ class Run {
       // Some drives date a renamed file anew: the record keeps it in step.
       std::optional<FileFacts> facts;
       reportingFailures([&] { facts = context_.fileSystem.normalFile(renamed); });
-      recordWhenDurable(path,
-                        std::max(situation.record, facts ? facts->modified : situation.record));
+      recordWhenDurable(
+          path, std::max(situation.record, facts ? facts->modified : situation.record), true);
     }
   }
 
@@ -567,7 +573,8 @@ class Run {
     bytesCopied_ += static_cast<std::uint64_t>(source ? source->size : 0);
     // A file dated in the future is newer than "now" for as long as it is in the future:
     // its record is its own time, so that it is in step afterwards.
-    recordWhenDurable(path, std::max(context_.clock.now(), source ? source->modified : 0));
+    recordWhenDurable(path, std::max(context_.clock.now(), source ? source->modified : 0),
+                      path != situation.pathOn(towardsRemovable));
   }
 
   // Gives the file on one side the other side's file name where the two differ in letter
@@ -576,6 +583,9 @@ class Run {
   std::string respelt(bool onRemovable, const Situation& situation) {
     const std::string& current = situation.pathOn(onRemovable);
     const std::string& other = situation.pathOn(!onRemovable);
+    if (current == other) {
+      return current;
+    }
     const std::string folder = current.substr(0, current.rfind(kRelativeSeparator) + 1);
     std::string wanted = folder + other.substr(other.rfind(kRelativeSeparator) + 1);
     if (wanted == current) {
@@ -732,10 +742,6 @@ class Run {
   std::optional<std::int64_t> recordOffset_;
   std::string profileId_;
   std::vector<std::string> leftovers_;
-  struct PendingRecord {
-    std::string path;
-    std::int64_t instant;
-  };
   std::set<const std::string*> written_;  // roots written to since the last sync began
   std::vector<PendingRecord> awaitingSync_;
   std::chrono::steady_clock::time_point oldestAwaiting_;
