@@ -53,7 +53,9 @@ class FileLock {
 // Thread safety: every member may be called from more than one thread at once, without
 // locking by the caller. A run lists both trees at once through one FileSystem: while its
 // second thread lists one tree, the run's thread lists the other, stamps its root and may
-// make it anew. Implementations keep no state between calls, or guard what they keep.
+// make it anew; later, files are copied ahead on another thread while the run's thread
+// renames and removes, and a third syncs. Implementations keep no state between calls, or
+// guard what they keep.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -66,9 +68,10 @@ class FileSystem {
   // Creates `to`, which must not exist, with the content and last-write time of `from`, and
   // where the system has them its permission bits for user, group and others (never
   // set-user-ID, set-group-ID or sticky); a file system that cannot hold them is no failure.
-  // `progress`, when given, hears of every piece.
-  virtual void copyFile(const std::string& from, const std::string& to,
-                        const CopyProgress& progress) = 0;
+  // `progress`, when given, hears of every piece. Returns the stamp of the file it opened at
+  // `from`, taken before reading it.
+  virtual FileStamp copyFile(const std::string& from, const std::string& to,
+                             const CopyProgress& progress) = 0;
   // Renames `from` to `to`, replacing a file at `to` in one step.
   virtual void renameFile(const std::string& from, const std::string& to) = 0;
   virtual void removeFile(const std::string& path) = 0;

@@ -150,6 +150,12 @@ void copyContent(int from, int to, const std::string& fromPath, const std::strin
   }
 }
 
+FileStamp stampOf(const struct stat& status) {
+  return FileStamp{status.st_size, status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec,
+                   static_cast<std::uint64_t>(status.st_dev),
+                   static_cast<std::uint64_t>(status.st_ino)};
+}
+
 // Gives the copy the source's permission bits, never set-user-ID, set-group-ID or sticky.
 // A file system without modes (FAT, exFAT) refuses: its files keep what it shows them with.
 void carryPermissions(int target, mode_t sourceMode, const std::string& path) {
@@ -205,8 +211,8 @@ std::optional<FileFacts> PosixFileSystem::normalFile(const std::string& path) {
   return factsOf(status);
 }
 
-void PosixFileSystem::copyFile(const std::string& from, const std::string& to,
-                               const CopyProgress& progress) {
+FileStamp PosixFileSystem::copyFile(const std::string& from, const std::string& to,
+                                    const CopyProgress& progress) {
   Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
   if (source.get() < 0) {
     fail(from, PathRole::File);
@@ -231,6 +237,7 @@ void PosixFileSystem::copyFile(const std::string& from, const std::string& to,
   if (::futimens(target.get(), times) != 0 || target.close() != 0) {
     fail(to, PathRole::File);
   }
+  return stampOf(status);
 }
 
 void PosixFileSystem::renameFile(const std::string& from, const std::string& to) {
@@ -276,9 +283,7 @@ std::optional<FileStamp> PosixFileSystem::stamp(const std::string& path) {
     }
     fail(path, PathRole::File);
   }
-  return FileStamp{status.st_size, status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec,
-                   static_cast<std::uint64_t>(status.st_dev),
-                   static_cast<std::uint64_t>(status.st_ino)};
+  return stampOf(status);
 }
 
 std::optional<std::string> PosixFileSystem::readFile(const std::string& path) {

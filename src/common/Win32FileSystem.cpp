@@ -84,6 +84,13 @@ std::int64_t sizeOf(DWORD high, DWORD low) {
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
 }
 
+FileStamp stampOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  const auto index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return FileStamp{sizeOf(info.nFileSizeHigh, info.nFileSizeLow),
+                   (ticksOf(info.ftLastWriteTime) - kUnixEpochTicks) * 100,
+                   info.dwVolumeSerialNumber, index};
+}
+
 // Time and size as both the listing and the attribute query report them.
 template <typename Data>
 FileFacts factsOf(const Data& data) {
@@ -199,8 +206,8 @@ std::optional<FileFacts> Win32FileSystem::normalFile(const std::string& path) {
   return factsOf(*attributes);
 }
 
-void Win32FileSystem::copyFile(const std::string& from, const std::string& to,
-                               const CopyProgress& progress) {
+FileStamp Win32FileSystem::copyFile(const std::string& from, const std::string& to,
+                                    const CopyProgress& progress) {
   Handle source = openFile(from, GENERIC_READ, kShareAll, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT);
   if (!source.valid()) {
@@ -232,6 +239,7 @@ void Win32FileSystem::copyFile(const std::string& from, const std::string& to,
   if (::FlushFileBuffers(target.get()) == 0 || !target.close()) {
     fail(to, PathRole::File);
   }
+  return stampOf(info);
 }
 
 void Win32FileSystem::renameFile(const std::string& from, const std::string& to) {
@@ -278,10 +286,7 @@ std::optional<FileStamp> Win32FileSystem::stamp(const std::string& path) {
   if (::GetFileInformationByHandle(file->get(), &info) == 0) {
     fail(path, PathRole::File);
   }
-  const auto index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return FileStamp{sizeOf(info.nFileSizeHigh, info.nFileSizeLow),
-                   (ticksOf(info.ftLastWriteTime) - kUnixEpochTicks) * 100,
-                   info.dwVolumeSerialNumber, index};
+  return stampOf(info);
 }
 
 std::optional<std::string> Win32FileSystem::readFile(const std::string& path) {

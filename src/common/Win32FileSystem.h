@@ -16,8 +16,8 @@ class Win32FileSystem : public FileSystem {
   std::optional<FileFacts> normalFile(const std::string& path) override;
   // The copy is hidden until its content and time are complete, and flushed to the disk
   // before it can be renamed into place. Windows keeps no permission bits to carry.
-  void copyFile(const std::string& from, const std::string& to,
-                const CopyProgress& progress) override;
+  FileStamp copyFile(const std::string& from, const std::string& to,
+                     const CopyProgress& progress) override;
   void renameFile(const std::string& from, const std::string& to) override;
   void removeFile(const std::string& path) override;
   void createFolder(const std::string& path) override;

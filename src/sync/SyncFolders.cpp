@@ -15,6 +15,7 @@
 #include "common/Failure.h"
 #include "common/Paths.h"
 #include "common/ReportError.h"
+#include "sync/CopyAhead.h"
 #include "sync/GetFileList.h"
 #include "sync/RootMarker.h"
 #include "sync/RunGuards.h"
@@ -34,6 +35,9 @@ constexpr std::int64_t kLongCopyBytes = 64 << 20;
 constexpr auto kSyncInterval = std::chrono::seconds(1);
 // How often the host hears from a run that waits.
 constexpr auto kHostBeat = std::chrono::milliseconds(40);
+// How far copying runs ahead of the run, at most.
+constexpr std::size_t kAheadFiles = 32;
+constexpr std::int64_t kAheadBytes = 16 << 20;
 
 // A file as the run acts on it: its case, the facts of both sides that gave it, and its
 // relative path as each side's listing spells it (the two differ in letter case at most).
@@ -56,6 +60,25 @@ struct PendingRecord {
   std::int64_t instant;
   bool respelt;  // the sides spelt the file differently
 };
+
+// The side a planned transfer copies to, or nothing for any other case.
+std::optional<bool> transferTowardsRemovable(FileCase fileCase) {
+  switch (fileCase) {
+    case FileCase::NewLocally:
+    case FileCase::ChangedLocally:
+      return true;
+    case FileCase::NewOnRemovable:
+    case FileCase::ChangedOnRemovable:
+      return false;
+    default:
+      return std::nullopt;
+  }
+}
+
+std::string_view folderOf(std::string_view relativePath) {
+  const auto separator = relativePath.rfind(kRelativeSeparator);
+  return relativePath.substr(0, separator == std::string_view::npos ? 0 : separator + 1);
+}
 
 bool isRename(FileCase fileCase) {
   return fileCase == FileCase::RenamedLocally || fileCase == FileCase::RenamedOnRemovable;
@@ -402,16 +425,59 @@ class Run {
 
   void act(const Plan& plan, const FileList& localList, const FileList& removableList) {
     total_ = plan.files.size();
-    for (const PlannedFile& file : plan.files) {
+    if (!context_.host.previewEnabled()) {
+      ahead_.emplace(context_.fileSystem);
+    }
+    for (std::size_t i = 0; i < plan.files.size(); ++i) {
+      const PlannedFile& file = plan.files[i];
+      if (ahead_) {
+        offerCopiesAhead(plan, i + 1, localList, removableList);
+      }
       carryOut({file.fileCase, file.record, plannedLocalFacts(file, localList),
                 plannedRemovableFacts(file, removableList),
                 std::string(plannedPath(file, localList, removableList)),
                 std::string(plannedRemovablePath(file, localList, removableList))});
       reportProgress();
     }
+    ahead_.reset();
     if (plan.failure) {
       report(*plan.failure);
     }
+  }
+
+  // The copies of the files after `from` start on a second thread, a few at a time, when
+  // they go into a folder this run has copied into already: it exists and has been checked
+  // for links. The run stops offering at the first file whose folder it has not met yet.
+  void offerCopiesAhead(const Plan& plan, std::size_t from, const FileList& localList,
+                        const FileList& removableList) {
+    nextOffer_ = std::max(nextOffer_, from);
+    for (; nextOffer_ < plan.files.size() && ahead_->files() < kAheadFiles &&
+           ahead_->bytes() < kAheadBytes;
+         ++nextOffer_) {
+      const PlannedFile& file = plan.files[nextOffer_];
+      const auto towardsRemovable = transferTowardsRemovable(file.fileCase);
+      const std::string_view path = plannedPath(file, localList, removableList);
+      if (!towardsRemovable || path != plannedRemovablePath(file, localList, removableList)) {
+        continue;
+      }
+      const auto source = *towardsRemovable ? plannedLocalFacts(file, localList)
+                                            : plannedRemovableFacts(file, removableList);
+      if (!source || source->size >= kLongCopyBytes) {
+        continue;
+      }
+      if (!copiedFolders_.contains(folderKey(*towardsRemovable, path))) {
+        return;
+      }
+      const std::string relative(path);
+      ahead_->offer(
+          fullPath(*towardsRemovable ? context_.localRoot : context_.removableRoot, relative),
+          fullPath(*towardsRemovable ? context_.removableRoot : context_.localRoot, relative),
+          source->size);
+    }
+  }
+
+  static std::string folderKey(bool towardsRemovable, std::string_view path) {
+    return (towardsRemovable ? ">" : "<") + std::string(folderOf(path));
   }
 
   // Reads both sides of the file again when the run is about to act on it. When either
@@ -567,9 +633,12 @@ class Run {
       const std::string source = fullPath(sourceRoot, path);
       refuseLinkedFolders(sourceRoot, source);
       refuseLinkedFolders(destinationRoot, targetPath_);
-      Crypt(source, targetPath_, context_.fileSystem,
-            [&](std::int64_t copied) { context_.host.copied(bytesCopied_ + copied); });
+      Crypt(
+          source, targetPath_, context_.fileSystem,
+          [&](std::int64_t copied) { context_.host.copied(bytesCopied_ + copied); },
+          ahead_ ? ahead_->take(source, targetPath_) : std::nullopt);
     });
+    copiedFolders_.insert(folderKey(towardsRemovable, path));
     bytesCopied_ += static_cast<std::uint64_t>(source ? source->size : 0);
     // A file dated in the future is newer than "now" for as long as it is in the future:
     // its record is its own time, so that it is in step afterwards.
@@ -715,6 +784,7 @@ class Run {
   }
 
   [[noreturn]] void report(const Failure& failure) {
+    ahead_.reset();  // nothing more is copied, and no copy made ahead is left behind
     flushBeforeMessage();
     ReportError(failure, text::kReportLabel, true, context_.host);
     throw RunEnded{SyncOutcome::Failed};
@@ -750,7 +820,10 @@ class Run {
   std::optional<Failure> syncFailure_;
   std::size_t done_ = 0;
   std::size_t total_ = 0;
-  std::uint64_t bytesCopied_ = 0;  // by the copies done
+  std::uint64_t bytesCopied_ = 0;                     // by the copies done
+  std::set<std::string, std::less<>> copiedFolders_;  // by folderKey()
+  std::size_t nextOffer_ = 0;                         // the next planned file to copy ahead
+  std::optional<CopyAhead> ahead_;                    // while the run acts
 };
 
 }  // namespace

@@ -47,9 +47,8 @@ void copyOneVersion(const std::string& source, const std::string& temporary, Fil
                     const CopyProgress& progress) {
   constexpr int kAttempts = 2;
   for (int attempt = 1;; ++attempt) {
-    const auto before = fileSystem.stamp(source);
-    fileSystem.copyFile(source, temporary, progress);
-    if (fileSystem.stamp(source) == before) {
+    const FileStamp copied = fileSystem.copyFile(source, temporary, progress);
+    if (fileSystem.stamp(source) == copied) {
       return;
     }
     fileSystem.removeFile(temporary);
@@ -74,11 +73,23 @@ bool isLeftoverTemporary(std::string_view name) {
 }
 
 void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem,
-           const CopyProgress& progress) {
+           const CopyProgress& progress, std::optional<PreparedCopy> prepared) {
   passingFailuresAs("Crypt>", [&] {
-    const std::string temporary = temporaryPathBeside(destination);
+    const std::string temporary = prepared ? prepared->temporary : temporaryPathBeside(destination);
     try {
-      copyOneVersion(source, temporary, fileSystem, progress);
+      if (prepared && prepared->failure) {
+        std::rethrow_exception(prepared->failure);
+      }
+      if (prepared && fileSystem.stamp(source) == prepared->copied) {
+        if (progress) {
+          progress(prepared->copied.size);
+        }
+      } else {
+        if (prepared) {
+          fileSystem.removeFile(temporary);  // of a version that is gone
+        }
+        copyOneVersion(source, temporary, fileSystem, progress);
+      }
       fileSystem.renameFile(temporary, destination);
     } catch (const Failure& failure) {
       removeTemporaryQuietly(fileSystem, temporary);

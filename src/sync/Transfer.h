@@ -1,11 +1,13 @@
 // Moving one file into the other tree, and creating the folders it needs.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "common/FileSystem.h"
 #include "common/MessageHost.h"
+#include "sync/CopyAhead.h"
 
 namespace tandro {
 
@@ -16,8 +18,10 @@ namespace tandro {
 // failure 75 naming the source. On failure the destination is as it was, the temporary file
 // is gone, and the failure is raised with "Crypt>" in front of its source (76 when the
 // destination's folder is missing). `progress`, when given, hears of every piece copied.
+// A copy made ahead is put in place when the source is still what it was made from, and
+// its failure is this one's; otherwise it is removed and the copy made now.
 void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem,
-           const CopyProgress& progress = {});
+           const CopyProgress& progress = {}, std::optional<PreparedCopy> prepared = {});
 
 // Renames the file or folder `from` to `to`, which may name `from` itself in other letter
 // case on a file system that ignores case (a visible intermediate name is used then, so that

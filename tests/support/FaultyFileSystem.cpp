@@ -61,10 +61,10 @@ std::optional<FileFacts> FaultyFileSystem::normalFile(const std::string& path) {
   return instrumented(Call::NormalFile, path,
                       [&] { return ForwardingFileSystem::normalFile(path); });
 }
-void FaultyFileSystem::copyFile(const std::string& from, const std::string& to,
-                                const CopyProgress& progress) {
-  instrumented(Call::CopyFile, from + "\n" + to,
-               [&] { ForwardingFileSystem::copyFile(from, to, progress); });
+FileStamp FaultyFileSystem::copyFile(const std::string& from, const std::string& to,
+                                     const CopyProgress& progress) {
+  return instrumented(Call::CopyFile, from + "\n" + to,
+                      [&] { return ForwardingFileSystem::copyFile(from, to, progress); });
 }
 void FaultyFileSystem::renameFile(const std::string& from, const std::string& to) {
   instrumented(Call::RenameFile, from + "\n" + to,

@@ -48,8 +48,8 @@ class FaultyFileSystem : public ForwardingFileSystem {
 
   std::vector<FolderEntry> listFolder(const std::string& path) override;
   std::optional<FileFacts> normalFile(const std::string& path) override;
-  void copyFile(const std::string& from, const std::string& to,
-                const CopyProgress& progress) override;
+  FileStamp copyFile(const std::string& from, const std::string& to,
+                     const CopyProgress& progress) override;
   void renameFile(const std::string& from, const std::string& to) override;
   void removeFile(const std::string& path) override;
   void createFolder(const std::string& path) override;

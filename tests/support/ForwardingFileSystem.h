@@ -20,9 +20,9 @@ class ForwardingFileSystem : public FileSystem {
   std::optional<FileFacts> normalFile(const std::string& path) override {
     return target_->normalFile(path);
   }
-  void copyFile(const std::string& from, const std::string& to,
-                const CopyProgress& progress) override {
-    target_->copyFile(from, to, progress);
+  FileStamp copyFile(const std::string& from, const std::string& to,
+                     const CopyProgress& progress) override {
+    return target_->copyFile(from, to, progress);
   }
   void renameFile(const std::string& from, const std::string& to) override {
     target_->renameFile(from, to);

@@ -162,6 +162,53 @@ INSTANTIATE_TEST_SUITE_P(
                                    kFirstTime}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_P(SourceChangeTest, ACopyMadeAheadOfASourceChangedSinceIsMadeAnew) {
+  CopyAhead ahead(files);
+  ahead.offer(at("local/a.txt"), at("removable/a.txt"), 9);
+  auto prepared = ahead.take(at("local/a.txt"), at("removable/a.txt"));
+  ASSERT_TRUE(prepared && !prepared->failure);
+  GetParam().change(at("local/a.txt"));
+  Crypt(at("local/a.txt"), at("removable/a.txt"), files, {}, std::move(prepared));
+  EXPECT_EQ(test::readFile(at("removable/a.txt")), test::readFile(at("local/a.txt")));
+  EXPECT_EQ(test::modificationTime(at("removable/a.txt")), GetParam().time);
+  EXPECT_EQ(namesBeside(at("removable/a.txt")), std::vector<std::string>{"a.txt"});
+}
+
+// The run takes copies in the order offered: one it passes by, or never comes to, goes.
+TEST_F(TransferTest, CopiesMadeAheadThatAreNotTakenLeaveNothingBehind) {
+  fs::create_directories(at("removable"));
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+    test::writeFile(at(std::string("local/") + name), name);
+  }
+  {
+    CopyAhead ahead(files);
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+      ahead.offer(at(std::string("local/") + name), at(std::string("removable/") + name), 5);
+    }
+    Crypt(at("local/b.txt"), at("removable/b.txt"), files, {},
+          ahead.take(at("local/b.txt"), at("removable/b.txt")));
+    EXPECT_FALSE(ahead.take(at("local/a.txt"), at("removable/a.txt")));
+    EXPECT_EQ(ahead.files(), 1u);
+  }
+  EXPECT_EQ(test::readFile(at("removable/b.txt")), "b.txt");
+  EXPECT_EQ(namesBeside(at("removable/b.txt")), std::vector<std::string>{"b.txt"});
+}
+
+TEST_F(TransferTest, AFailedCopyMadeAheadIsTheTransfersFailure) {
+  test::writeFile(at("local/a.txt"), "a");
+  CopyAhead ahead(files);
+  ahead.offer(at("local/a.txt"), at("removable/x/a.txt"), 1);
+  try {
+    Crypt(at("local/a.txt"), at("removable/x/a.txt"), files, {},
+          ahead.take(at("local/a.txt"), at("removable/x/a.txt")));
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number(), 76);
+    EXPECT_EQ(failure.source(), "Crypt>Tandro");
+  }
+  EXPECT_FALSE(fs::exists(at("removable/x")));
+}
+
 TEST_F(TransferTest, CryptOfAVanishedSourceIsFileNotFound) {
   fs::create_directories(at("removable"));
   try {
