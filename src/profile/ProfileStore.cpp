@@ -107,6 +107,7 @@ struct ProfileStore::State {
   // The file at `loadedPath` as it was at `loadedStamp` (none: missing), with the pending
   // changes applied on top.
   bool loaded = false;
+  bool lookedAtSinceHeld = false;  // the file's stamp, once the name is held
   std::string loadedPath;
   std::optional<FileStamp> loadedStamp;
   IniDocument document;
@@ -155,8 +156,9 @@ IniDocument& ProfileStore::State::current() {
   }
   // A run that holds the profile spares a look at the file per record: an edit by another
   // program meanwhile is still taken in by the next flush, which looks again.
-  if (!heldName || !loaded || path != loadedPath) {
+  if (!heldName || !lookedAtSinceHeld || path != loadedPath) {
     refresh(path);
+    lookedAtSinceHeld = heldName.has_value();
   }
   return document;
 }
@@ -200,7 +202,7 @@ void ProfileStore::State::apply(const Change& change) {
 
 void ProfileStore::State::forgetLastChange() {
   pending.pop_back();
-  loaded = false;  // the model still holds the change; the next call reloads without it
+  loaded = lookedAtSinceHeld = false;  // the model still holds the change; reloaded without it
 }
 
 void ProfileStore::State::flush() {
@@ -304,7 +306,7 @@ void ProfileStore::holdProfileName(bool hold) {
   state_->heldName.reset();
   if (hold) {
     state_->heldName = state_->profileName();
-    state_->loaded = false;  // what was edited before the run counts in it
+    state_->lookedAtSinceHeld = false;  // what was edited before the run counts in it
   }
 }
 
