@@ -477,7 +477,8 @@ class Run {
   }
 
   static std::string folderKey(bool towardsRemovable, std::string_view path) {
-    return (towardsRemovable ? ">" : "<") + std::string(folderOf(path));
+    std::string key(1, towardsRemovable ? '>' : '<');
+    return key.append(folderOf(path));
   }
 
   // Reads both sides of the file again when the run is about to act on it. When either
