@@ -110,7 +110,7 @@ part 5-big --no-header --big-file "$BIG"
 
 BLOCK=$PARTS/block.md
 {
-  echo "<!-- Made by bench/readme-table.sh: the text up to bench:end is replaced on every run. -->"
+  echo "<!-- Made by bench/readme-table.sh, which replaces everything up to the end marker. -->"
   first=1
   for file in "$PARTS"/[0-9]-*.md; do
     [ "$first" = 1 ] || echo

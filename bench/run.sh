@@ -692,6 +692,9 @@ header() {
   echo "Tools: $(rsync --version | head -1 | awk '{print "rsync " $3}'), $(unison -version 2>&1 | head -1),"
   echo "$(cp --version | head -1), fusefat $(version_of fusefat), exfat-fuse $(version_of exfat-fuse),"
   echo "dosfstools $(version_of dosfstools), exfatprogs $(version_of exfatprogs), e2fsprogs $(version_of e2fsprogs)."
+  echo
+  echo "- Ratios are tandro-sync's median divided by the peer's (below 1 = tandro-sync faster or smaller). Peak RSS is GNU time's largest single process (rsync runs as several)."
+  echo "- Every first copy is timed with a sync after it. Re-sync cases start from tandro-sync's own first copy and records; unison from an archive built by a completed sync of the same pair."
 }
 
 report() {
@@ -714,8 +717,6 @@ report() {
       exfat) echo "- On exFAT: cp -a, rsync -a --modify-window=1 and unison -fat; exfat-fuse shows every file as mode 777 and ignores chmod and chown." ;;
     esac
     [ -n "${NOTES[known-rsync]:-}" ] && echo "- rsync exited 23 where it could not set permission bits (ENOSYS on fusefat) and reported nothing else; its result passed or failed the mirror check on its own."
-    echo "- Ratios are tandro-sync's median divided by the peer's (below 1 = tandro-sync faster or smaller). Peak RSS is GNU time's largest single process (rsync runs as several)."
-    echo "- Re-sync cases start from tandro-sync's own first copy and records; unison from an archive built by a completed sync of the same pair."
   fi
   if [ -n "$BIG" ]; then
     [ ${#FILES[@]} -gt 0 ] && echo
