@@ -19,7 +19,7 @@ WRITE=1
 
 usage() {
   cat <<EOF
-usage: sudo bench/readme-table.sh [options]
+usage: bench/readme-table.sh [options]     (as root)
 
 Builds tandro-sync and gui_run (Release) in an emptied build folder, then runs:
   bench/run.sh -n 10000 -n 100000                  trees on ext4
@@ -29,7 +29,7 @@ Builds tandro-sync and gui_run (Release) in an emptied build folder, then runs:
   bench/run.sh --big-file 4G                       one 4 GiB file, with the window
 and puts the results between the bench markers of README.md. Installs what building
 and the benchmark need with apt-get. Run it on a quiet machine: the full run takes
-hours (fusefat alone copies some 100 files a second).
+about an hour (fusefat copies some 100 files a second), --million adds hours.
 
 options:
       --million        also the 1,000,000-file case (0-1 KiB files)
