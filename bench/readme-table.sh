@@ -92,21 +92,21 @@ trap 'rm -rf "$PARTS"' EXIT
 common=(-t "$BUILD/src/tandro-sync" -g "$BUILD/bench/gui_run" --commit "$COMMIT" -w "$WORK"
         -r "$RUNS")
 
-part() {
+section() {
   local name=$1
   shift
   say "bench/run.sh $*"
   "$REPO/bench/run.sh" "${common[@]}" "$@" -o "$PARTS/$name.md" >/dev/null
 }
 
-part 0-header --header-only
+section 0-header --header-only
 size_args=()
 for n in "${SIZES[@]}"; do size_args+=(-n "$n"); done
-part 1-ext4 --no-header "${size_args[@]}"
-[ "$MILLION" = 1 ] && part 2-million --no-header -n 1000000 --small
-part 3-fat32 --no-header --removable fat32 -n "$REMOVABLE_FILES"
-part 4-exfat --no-header --removable exfat -n "$REMOVABLE_FILES"
-part 5-big --no-header --big-file "$BIG"
+section 1-ext4 --no-header "${size_args[@]}"
+[ "$MILLION" = 1 ] && section 2-million --no-header -n 1000000 --small
+section 3-fat32 --no-header --removable fat32 -n "$REMOVABLE_FILES"
+section 4-exfat --no-header --removable exfat -n "$REMOVABLE_FILES"
+section 5-big --no-header --big-file "$BIG"
 
 BLOCK=$PARTS/block.md
 {
