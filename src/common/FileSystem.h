@@ -41,8 +41,10 @@ struct FileStamp {
 };
 
 // Told the bytes copied so far as a copy goes on, after each piece of at most kCopyPiece.
+// A piece is small: the system may hold a writer back for each piece it dirties, and the
+// window paints only between pieces.
 using CopyProgress = std::function<void(std::int64_t copied)>;
-inline constexpr std::int64_t kCopyPiece = 1 << 20;
+inline constexpr std::int64_t kCopyPiece = 1 << 18;
 
 // An exclusive lock on a file, held until this object is destroyed.
 class FileLock {
