@@ -687,14 +687,13 @@ class Run {
     });
   }
 
-  // Files come folder by folder: a folder is checked for links with its first file only.
+  // A folder is checked for links with the first file the run acts on in it: once the run
+  // has met it as a folder, it was one when listed and again when acted in.
   void refuseLinkedFolders(const std::string& root, const std::string& file) {
-    std::string& checked =
-        &root == &context_.localRoot ? checkedLocalFolder_ : checkedRemovableFolder_;
     auto folder = folderPart(file);
-    if (folder != checked) {
+    if (!checkedFolders_.contains(folder)) {
       context_.fileSystem.refuseLinkedFolders(root, file);
-      checked = std::move(folder);
+      checkedFolders_.insert(std::move(folder));
     }
   }
 
@@ -807,8 +806,7 @@ class Run {
   const std::string* targetRoot_ = nullptr;  // none while listing, where a root may be made
   std::optional<FileStamp> listedLocalRoot_;
   std::optional<FileStamp> listedRemovableRoot_;
-  std::string checkedLocalFolder_;
-  std::string checkedRemovableFolder_;
+  std::set<std::string, std::less<>> checkedFolders_;  // for links, with the root in front
   bool recordsIgnored_ = false;  // a root was made, or the drive taken for new
   std::optional<std::int64_t> recordOffset_;
   std::string profileId_;
