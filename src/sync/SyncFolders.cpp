@@ -687,13 +687,21 @@ class Run {
     });
   }
 
-  // A folder is checked for links with the first file the run acts on in it: once the run
-  // has met it as a folder, it was one when listed and again when acted in.
+  // A folder is checked for links with the first file the run acts on in or below it: once
+  // the run has met it as a folder, it was one when listed and again when acted in.
   void refuseLinkedFolders(const std::string& root, const std::string& file) {
-    auto folder = folderPart(file);
-    if (!checkedFolders_.contains(folder)) {
-      context_.fileSystem.refuseLinkedFolders(root, file);
-      checkedFolders_.insert(std::move(folder));
+    const std::string folder = folderPart(file);
+    std::string_view checked = folder;  // the deepest folder met already, else the root
+    while (checked.size() > root.size() && !checkedFolders_.contains(checked)) {
+      checked = checked.substr(0, checked.find_last_of(kNativeSeparators, checked.size() - 2) + 1);
+    }
+    if (checked.size() == folder.size()) {
+      return;
+    }
+    context_.fileSystem.refuseLinkedFolders(std::string(checked), file);
+    for (auto end = folder.size(); end > checked.size();
+         end = folder.find_last_of(kNativeSeparators, end - 2) + 1) {
+      checkedFolders_.insert(folder.substr(0, end));
     }
   }
 
