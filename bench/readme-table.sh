@@ -7,6 +7,7 @@ export LC_ALL=C
 
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 RUNS=3
+FAT_RUNS=""
 SIZES=(10000 100000)
 REMOVABLE_FILES=10000
 BIG=4G
@@ -34,6 +35,7 @@ about an hour (fusefat copies some 100 files a second), --million adds hours.
 options:
       --million        also the 1,000,000-file case (0-1 KiB files)
   -r, --runs N         runs per measurement (default $RUNS)
+      --fat-runs N     runs per measurement on FAT32, whose copies are slow (default: --runs)
   -n, --files N        an ext4 tree size, repeatable (default ${SIZES[*]})
       --removable-files N  tree size on FAT32 and exFAT (default $REMOVABLE_FILES)
       --big-file SIZE  the large file (default $BIG)
@@ -51,6 +53,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --million) MILLION=1; shift ;;
     -r|--runs) RUNS=$2; shift 2 ;;
+    --fat-runs) FAT_RUNS=$2; shift 2 ;;
     -n|--files) sizes_given+=("$2"); shift 2 ;;
     --removable-files) REMOVABLE_FILES=$2; shift 2 ;;
     --big-file) BIG=$2; shift 2 ;;
@@ -89,8 +92,7 @@ cmake --build "$BUILD" --target tandro-sync gui_run -j "$JOBS" >&2
 
 PARTS=$(mktemp -d)
 trap 'rm -rf "$PARTS"' EXIT
-common=(-t "$BUILD/src/tandro-sync" -g "$BUILD/bench/gui_run" --commit "$COMMIT" -w "$WORK"
-        -r "$RUNS")
+common=(-t "$BUILD/src/tandro-sync" -g "$BUILD/bench/gui_run" --commit "$COMMIT" -w "$WORK")
 
 section() {
   local name=$1
@@ -99,14 +101,14 @@ section() {
   "$REPO/bench/run.sh" "${common[@]}" "$@" -o "$PARTS/$name.md" >/dev/null
 }
 
-section 0-header --header-only
+section 0-header --header-only -r "$RUNS"
 size_args=()
 for n in "${SIZES[@]}"; do size_args+=(-n "$n"); done
-section 1-ext4 --no-header "${size_args[@]}"
-[ "$MILLION" = 1 ] && section 2-million --no-header -n 1000000 --small
-section 3-fat32 --no-header --removable fat32 -n "$REMOVABLE_FILES"
-section 4-exfat --no-header --removable exfat -n "$REMOVABLE_FILES"
-section 5-big --no-header --big-file "$BIG"
+section 1-ext4 --no-header -r "$RUNS" "${size_args[@]}"
+[ "$MILLION" = 1 ] && section 2-million --no-header -r "$RUNS" -n 1000000 --small
+section 3-fat32 --no-header -r "${FAT_RUNS:-$RUNS}" --removable fat32 -n "$REMOVABLE_FILES"
+section 4-exfat --no-header -r "$RUNS" --removable exfat -n "$REMOVABLE_FILES"
+section 5-big --no-header -r "$RUNS" --big-file "$BIG"
 
 BLOCK=$PARTS/block.md
 {
