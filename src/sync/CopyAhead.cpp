@@ -79,14 +79,16 @@ void CopyAhead::work() {
       return;
     }
     Job& job = jobs_[next_++];  // stays in place: the run waits for it before it goes
-    const std::string source = job.source;
-    PreparedCopy result{temporaryPathBeside(job.destination), {}, nullptr};
     lock.unlock();
+    PreparedCopy result;
     try {
-      result.copied = fileSystem_.copyFile(source, result.temporary, {});
+      result.temporary = temporaryPathBeside(job.destination);
+      result.copied = fileSystem_.copyFile(job.source, result.temporary, {});
     } catch (...) {
       result.failure = std::current_exception();
-      removeTemporaryQuietly(fileSystem_, result.temporary);
+      if (!result.temporary.empty()) {
+        removeTemporaryQuietly(fileSystem_, result.temporary);
+      }
     }
     lock.lock();
     job.result = std::move(result);
