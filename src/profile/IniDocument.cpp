@@ -205,9 +205,7 @@ void IniDocument::remove(std::string_view sectionName, std::string_view key) {
   compactIfWasteful();
 }
 
-std::string IniDocument::text() const {
-  std::string text;
-  text.reserve(loaded_.size() + added_.size() - wasted_);
+void IniDocument::write(const std::function<void(std::string_view)>& put) const {
   bool lineOpen = false;  // the last line of the file had no line break
   for (const Section& section : sections_) {
     for (const Line& line : section.lines) {
@@ -215,13 +213,19 @@ std::string IniDocument::text() const {
         continue;
       }
       if (lineOpen) {
-        text += "\r\n";
+        put("\r\n");
       }
-      text += lineText(line);
-      text += textOf(line.end);
+      put(lineText(line));
+      put(textOf(line.end));
       lineOpen = line.end == LineEnd::None;
     }
   }
+}
+
+std::string IniDocument::text() const {
+  std::string text;
+  text.reserve(loaded_.size() + added_.size() - wasted_);
+  write([&](std::string_view piece) { text += piece; });
   return text;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,9 @@ class IniDocument {
   // Drops the line that value() reads the key from; a later duplicate then takes its place.
   void remove(std::string_view sectionName, std::string_view key);
 
+  // The document's text, handed to `put` a line, or a line's end, at a time: a large profile
+  // is written out without a second copy of it.
+  void write(const std::function<void(std::string_view)>& put) const;
   std::string text() const;
 
   // Whether `line` reads as a section header.
