@@ -234,8 +234,10 @@ bool IniDocument::isSectionHeader(std::string_view line) {
 }
 
 std::string_view IniDocument::lineText(const Line& line) const {
-  const std::string& buffer = line.added ? added_ : loaded_;
-  return std::string_view(buffer).substr(line.offset, line.length);
+  if (line.added) {
+    return added_.view(line.offset, line.length);
+  }
+  return std::string_view(loaded_).substr(line.offset, line.length);
 }
 
 void IniDocument::addLine(std::string_view text, LineEnd end) {
@@ -325,17 +327,17 @@ void IniDocument::replaceText(Line& line, std::string_view text) {
     storeAdded(line, text);
     return;
   }
-  std::string& buffer = line.added ? added_ : loaded_;
-  std::copy(text.begin(), text.end(), buffer.begin() + line.offset);
+  char* buffer = line.added ? added_.data(line.offset) : loaded_.data() + line.offset;
+  std::copy(text.begin(), text.end(), buffer);
   wasted_ += line.length - text.size();
   line.length = static_cast<std::uint32_t>(text.size());
 }
 
 void IniDocument::storeAdded(Line& line, std::string_view text) {
-  line.offset = narrowed(added_.size());
-  line.length = narrowed(text.size());
+  const auto length = narrowed(text.size());
+  line.offset = added_.add(text, textOf(line.end));
+  line.length = length;
   line.added = true;
-  added_.append(text).append(textOf(line.end));
 }
 
 void IniDocument::discard(Line& line) {
@@ -343,26 +345,22 @@ void IniDocument::discard(Line& line) {
   wasted_ += line.length + textOf(line.end).size();
 }
 
-// Copies the text that lines still hold into one new text once most of the old is waste, so
+// Copies the text that lines still hold into new blocks once most of the old is waste, so
 // that a document that lives through many runs does not grow with every change.
 void IniDocument::compactIfWasteful() {
-  const auto size = loaded_.size() + added_.size();
-  if (2 * wasted_ <= size) {
+  if (2 * wasted_ <= loaded_.size() + added_.size()) {
     return;
   }
-  std::string text;
-  text.reserve(size - wasted_);
+  TextBlocks kept;
   for (Section& section : sections_) {
     dropRemovedLines(section);
     for (Line& line : section.lines) {
-      const auto kept = lineText(line);
-      line.offset = narrowed(text.size());
-      line.added = false;
-      text.append(kept).append(textOf(line.end));
+      line.offset = kept.add(lineText(line), textOf(line.end));
+      line.added = true;
     }
   }
-  loaded_ = std::move(text);
-  added_ = std::string();
+  loaded_ = std::string();
+  added_ = std::move(kept);
   wasted_ = 0;
 }
 

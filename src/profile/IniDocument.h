@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/HashIndex.h"
+#include "common/TextBlocks.h"
 
 namespace tandro {
 
@@ -95,7 +96,7 @@ class IniDocument {
   std::vector<Section> sections_;  // the first one holds the lines before any section header
   std::unordered_map<std::string, std::size_t> sectionsByName_;  // by case-folded name
   std::string loaded_;      // the text the document was read from
-  std::string added_;       // lines written since, each followed by its line end
+  TextBlocks added_;        // lines written since, each followed by its line end
   std::size_t wasted_ = 0;  // bytes of both that no line holds any more
 };
 
