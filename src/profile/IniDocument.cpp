@@ -171,6 +171,21 @@ std::vector<std::pair<std::string, std::string>> IniDocument::entries(
   return found;
 }
 
+IniDocument::SectionSize IniDocument::sectionSize(std::string_view sectionName) const {
+  SectionSize size;
+  const auto index = findSection(sectionName);
+  if (!index) {
+    return size;
+  }
+  for (const Line& line : sections_[*index].lines) {
+    if (!line.removed) {
+      ++size.lines;
+      size.bytes += line.length;
+    }
+  }
+  return size;
+}
+
 void IniDocument::set(std::string_view sectionName, std::string_view key, std::string_view value) {
   Section& section = sectionForWriting(sectionName);
   const auto last = lastLineOf(section, key);

@@ -39,6 +39,13 @@ class IniDocument {
   // in the order of the lines.
   std::vector<std::pair<std::string, std::string>> entries(std::string_view sectionName) const;
 
+  struct SectionSize {
+    std::size_t lines = 0;
+    std::size_t bytes = 0;  // of the lines' text, without line ends
+  };
+  // The size of the first section named `sectionName`, its header line included.
+  SectionSize sectionSize(std::string_view sectionName) const;
+
   // Replaces the value of the key's line in place, or adds the key after the last non-blank
   // line of its section, or adds the section at the end. New lines end with CR LF; names are
   // written without blanks around them, the value without blanks before it. Throws

@@ -308,6 +308,11 @@ std::string ProfileStore::recordKeySpelling(const std::string& relativePath) {
   return key.value_or(std::string());
 }
 
+IniDocument::SectionSize ProfileStore::recordSectionSize() {
+  const std::lock_guard lock(state_->mutex);
+  return state_->current().sectionSize(kRecordSection);
+}
+
 void ProfileStore::writeDeferred(const std::string& section, const std::string& key,
                                  const std::string& value) {
   const std::lock_guard lock(state_->mutex);
