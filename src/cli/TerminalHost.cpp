@@ -35,24 +35,39 @@ std::string withTerminalLineBreaks(const std::string& text) {
   return converted;
 }
 
-TerminalHost::TerminalHost(bool preview, EventLog& eventLog)
-    : preview_(preview), eventLog_(eventLog), showProgress_(errorOutputIsTerminal()) {}
+TerminalHost::TerminalHost(bool preview, bool keepLog, EventLog& eventLog)
+    : preview_(preview),
+      keepLog_(keepLog),
+      eventLog_(eventLog),
+      showProgress_(errorOutputIsTerminal()) {}
 
 void TerminalHost::addLog(const std::string& line) {
-  pieces_.push_back(line + "\r\n");
+  putInFront(line + "\r\n");
   clearProgressLine();
   std::cout << line << '\n';
 }
 
 void TerminalHost::prependToLog(const std::string& text) {
-  pieces_.push_back(text);
+  putInFront(text);
   // The new top line: a marked line, or the completion line.
   clearProgressLine();
-  std::cout << topLine() << '\n';
+  std::cout << topLine_ << '\n';
 }
 
 void TerminalHost::clearLog() {
   pieces_.clear();
+  pieceEnds_.clear();
+  topLine_.clear();
+}
+
+// The top line is the piece up to its first line break, or all of it in front of the old one.
+void TerminalHost::putInFront(const std::string& piece) {
+  if (keepLog_) {
+    pieces_ += piece;
+    pieceEnds_.push_back(pieces_.size());
+  }
+  const auto end = piece.find("\r\n");
+  topLine_ = end == std::string::npos ? piece + topLine_ : piece.substr(0, end);
 }
 
 std::optional<std::string> TerminalHost::ask(const std::string& text, const char* choices,
@@ -144,22 +159,12 @@ void TerminalHost::clearProgressLine() {
   }
 }
 
-std::string TerminalHost::topLine() const {
-  std::string top;
-  for (auto piece = pieces_.rbegin(); piece != pieces_.rend(); ++piece) {
-    const auto end = piece->find("\r\n");
-    top += piece->substr(0, end);
-    if (end != std::string::npos) {
-      break;
-    }
-  }
-  return top;
-}
-
 std::string TerminalHost::logText() const {
   std::string text;
-  for (auto piece = pieces_.rbegin(); piece != pieces_.rend(); ++piece) {
-    text += *piece;
+  text.reserve(pieces_.size());
+  for (auto end = pieceEnds_.size(); end > 0; --end) {
+    const auto begin = end == 1 ? 0 : pieceEnds_[end - 2];
+    text.append(pieces_, begin, pieceEnds_[end - 1] - begin);
   }
   return text;
 }

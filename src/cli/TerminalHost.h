@@ -17,7 +17,9 @@ namespace tandro {
 
 class TerminalHost : public SyncHost {
  public:
-  TerminalHost(bool preview, EventLog& eventLog);
+  // `keepLog`: the log text is kept for logText(); without it, a run of a million files does
+  // not hold a million log lines.
+  TerminalHost(bool preview, bool keepLog, EventLog& eventLog);
 
   void addLog(const std::string& line) override;
   void prependToLog(const std::string& text) override;
@@ -32,7 +34,8 @@ class TerminalHost : public SyncHost {
   void progress(std::size_t done, std::size_t total) override;
   void copied(std::uint64_t bytes) override;
 
-  // The text the window's log box would show: newest first, CR LF after every line.
+  // The text the window's log box would show: newest first, CR LF after every line. Empty
+  // unless the log is kept.
   std::string logText() const;
 
  private:
@@ -42,12 +45,16 @@ class TerminalHost : public SyncHost {
   // Asks until one of `answers` (lower case) is typed; nothing at the end of the input.
   std::optional<std::string> ask(const std::string& text, const char* choices,
                                  std::initializer_list<const char*> answers);
-  std::string topLine() const;
+  void putInFront(const std::string& piece);
 
   bool preview_;
+  bool keepLog_;
   EventLog& eventLog_;
-  // Pieces of the log text, the one in front last, so that adding on top costs nothing.
-  std::vector<std::string> pieces_;
+  // The pieces of the log text end to end, the one in front last, so that adding on top
+  // costs nothing; where each ends.
+  std::string pieces_;
+  std::vector<std::size_t> pieceEnds_;
+  std::string topLine_;  // the log's first line as it stands
   bool showProgress_;
   bool progressShown_ = false;
   std::chrono::steady_clock::time_point nextProgress_{};

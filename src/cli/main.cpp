@@ -146,7 +146,7 @@ struct Session {
                                            : withTrailingSeparator(options.profileDir),
                 [name = options.profile] { return name; }),
         roots(readRoots(profile, *fileSystem)),
-        host(options.preview, eventLog) {}
+        host(options.preview, options.logFile.has_value(), eventLog) {}
 
   std::unique_ptr<FileSystem> fileSystem;
   ProfileStore profile;

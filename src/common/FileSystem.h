@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tandro {
@@ -45,6 +46,11 @@ struct FileStamp {
 // window paints only between pieces.
 using CopyProgress = std::function<void(std::int64_t copied)>;
 inline constexpr std::int64_t kCopyPiece = 1 << 18;
+
+// Takes the next piece of a file being written; throws when the write fails.
+using PieceWriter = std::function<void(std::string_view piece)>;
+// Hands a file's content, piece by piece and in order, to the writer it is given.
+using ContentPieces = std::function<void(const PieceWriter& put)>;
 
 // An exclusive lock on a file, held until this object is destroyed.
 class FileLock {
@@ -90,6 +96,9 @@ class FileSystem {
   virtual std::optional<std::string> readFile(const std::string& path) = 0;
   // Creates or truncates `path`, writes `data` and waits until it is on the disk.
   virtual void writeFile(const std::string& path, const std::string& data) = 0;
+  // writeFile() of a content that `pieces` hands over as it makes it, so that no one holds
+  // it whole: the failure of a write comes out of the writer, and so out of `pieces`.
+  virtual void writeFileInPieces(const std::string& path, const ContentPieces& pieces) = 0;
   // Takes an exclusive advisory lock on the file at `path`, made hidden and empty when
   // missing; nothing when another holder (this process or another) has it. The system
   // releases the lock when its process dies.

@@ -35,12 +35,26 @@ void HashIndex::renumber(const std::vector<std::uint32_t>& numbers) {
   }
 }
 
+void HashIndex::reserve(std::size_t items) {
+  auto slotCount = slots_.size();
+  while (items * 4 > slotCount * 3) {
+    slotCount *= 2;
+  }
+  if (slotCount > slots_.size()) {
+    rehash(slotCount);
+  }
+}
+
 std::size_t HashIndex::freeSlotFor(std::uint32_t hash) const {
   return find(hash, [](std::uint32_t) { return false; });
 }
 
 void HashIndex::grow() {
-  auto old = std::exchange(slots_, std::vector<Slot>(slots_.size() * 2));
+  rehash(slots_.size() * 2);
+}
+
+void HashIndex::rehash(std::size_t slotCount) {
+  auto old = std::exchange(slots_, std::vector<Slot>(slotCount));
   for (const Slot& slot : old) {
     if (slot.item != kNoItem) {
       slots_[freeSlotFor(slot.hash)] = slot;

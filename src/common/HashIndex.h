@@ -30,6 +30,8 @@ class HashIndex {
   // Puts `item` into the free slot that find() gave for its `hash`.
   void insert(std::size_t slot, std::uint32_t item, std::uint32_t hash);
   void erase(std::size_t slot);
+  // Makes room for `items` in all, so that inserting them does not grow the index.
+  void reserve(std::size_t items);
   // After the caller dropped items: item n becomes `numbers[n]` (every kept item has one).
   void renumber(const std::vector<std::uint32_t>& numbers);
 
@@ -41,6 +43,7 @@ class HashIndex {
 
   std::size_t freeSlotFor(std::uint32_t hash) const;
   void grow();
+  void rehash(std::size_t slotCount);
 
   std::vector<Slot> slots_ = std::vector<Slot>(8);  // a power of two, at most 3/4 used
   std::size_t count_ = 0;

@@ -295,6 +295,11 @@ std::optional<std::string> PosixFileSystem::readFile(const std::string& path) {
     fail(path, PathRole::File);
   }
   std::string content;
+  // Sized from the start: a growing string would copy a large profile over and over.
+  struct stat status {};
+  if (::fstat(file.get(), &status) == 0 && status.st_size > 0) {
+    content.reserve(static_cast<std::size_t>(status.st_size));
+  }
   char buffer[1 << 16];
   for (;;) {
     const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
@@ -312,11 +317,15 @@ std::optional<std::string> PosixFileSystem::readFile(const std::string& path) {
 }
 
 void PosixFileSystem::writeFile(const std::string& path, const std::string& data) {
+  writeFileInPieces(path, [&](const PieceWriter& put) { put(data); });
+}
+
+void PosixFileSystem::writeFileInPieces(const std::string& path, const ContentPieces& pieces) {
   Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (file.get() < 0) {
     fail(path, PathRole::Folder);
   }
-  writeAll(file.get(), data.data(), data.size(), path);
+  pieces([&](std::string_view piece) { writeAll(file.get(), piece.data(), piece.size(), path); });
   if (::fsync(file.get()) != 0 || file.close() != 0) {
     fail(path, PathRole::File);
   }

@@ -19,6 +19,7 @@ class PosixFileSystem : public FileSystem {
   std::optional<FileStamp> stamp(const std::string& path) override;
   std::optional<std::string> readFile(const std::string& path) override;
   void writeFile(const std::string& path, const std::string& data) override;
+  void writeFileInPieces(const std::string& path, const ContentPieces& pieces) override;
   std::unique_ptr<FileLock> tryLockExclusive(const std::string& path) override;
   // Hidden means a name that begins with ".": nothing to do.
   void hideFile(const std::string& path) override;

@@ -295,17 +295,26 @@ std::optional<std::string> Win32FileSystem::readFile(const std::string& path) {
     return std::nullopt;
   }
   std::string content;
+  // Sized from the start: a growing string would copy a large profile over and over.
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(file->get(), &size) != 0) {
+    content.reserve(static_cast<std::size_t>(size.QuadPart));
+  }
   readAll(file->get(), path, [&](const char* data, DWORD size) { content.append(data, size); });
   return content;
 }
 
 void Win32FileSystem::writeFile(const std::string& path, const std::string& data) {
+  writeFileInPieces(path, [&](const PieceWriter& put) { put(data); });
+}
+
+void Win32FileSystem::writeFileInPieces(const std::string& path, const ContentPieces& pieces) {
   // Opened and then cut rather than created anew: CREATE_ALWAYS refuses a hidden file.
   Handle file = openFile(path, GENERIC_WRITE, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
   if (!file.valid()) {
     fail(path, PathRole::Folder);
   }
-  writeAll(file.get(), data.data(), data.size(), path);
+  pieces([&](std::string_view piece) { writeAll(file.get(), piece.data(), piece.size(), path); });
   if (::SetEndOfFile(file.get()) == 0 || ::FlushFileBuffers(file.get()) == 0 || !file.close()) {
     fail(path, PathRole::File);
   }

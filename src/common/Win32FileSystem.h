@@ -25,6 +25,7 @@ class Win32FileSystem : public FileSystem {
   std::optional<FileStamp> stamp(const std::string& path) override;
   std::optional<std::string> readFile(const std::string& path) override;
   void writeFile(const std::string& path, const std::string& data) override;
+  void writeFileInPieces(const std::string& path, const ContentPieces& pieces) override;
   std::unique_ptr<FileLock> tryLockExclusive(const std::string& path) override;
   void hideFile(const std::string& path) override;
   // Nothing to do: each copy is flushed before its rename, and flushing a whole volume

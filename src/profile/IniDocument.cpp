@@ -171,6 +171,21 @@ std::vector<std::pair<std::string, std::string>> IniDocument::entries(
   return found;
 }
 
+IniDocument::SectionSize IniDocument::sectionSize(std::string_view sectionName) const {
+  SectionSize size;
+  const auto index = findSection(sectionName);
+  if (!index) {
+    return size;
+  }
+  for (const Line& line : sections_[*index].lines) {
+    if (!line.removed) {
+      ++size.lines;
+      size.bytes += line.length;
+    }
+  }
+  return size;
+}
+
 void IniDocument::set(std::string_view sectionName, std::string_view key, std::string_view value) {
   Section& section = sectionForWriting(sectionName);
   const auto last = lastLineOf(section, key);
@@ -205,9 +220,7 @@ void IniDocument::remove(std::string_view sectionName, std::string_view key) {
   compactIfWasteful();
 }
 
-std::string IniDocument::text() const {
-  std::string text;
-  text.reserve(loaded_.size() + added_.size() - wasted_);
+void IniDocument::write(const std::function<void(std::string_view)>& put) const {
   bool lineOpen = false;  // the last line of the file had no line break
   for (const Section& section : sections_) {
     for (const Line& line : section.lines) {
@@ -215,13 +228,19 @@ std::string IniDocument::text() const {
         continue;
       }
       if (lineOpen) {
-        text += "\r\n";
+        put("\r\n");
       }
-      text += lineText(line);
-      text += textOf(line.end);
+      put(lineText(line));
+      put(textOf(line.end));
       lineOpen = line.end == LineEnd::None;
     }
   }
+}
+
+std::string IniDocument::text() const {
+  std::string text;
+  text.reserve(loaded_.size() + added_.size() - wasted_);
+  write([&](std::string_view piece) { text += piece; });
   return text;
 }
 
@@ -230,8 +249,10 @@ bool IniDocument::isSectionHeader(std::string_view line) {
 }
 
 std::string_view IniDocument::lineText(const Line& line) const {
-  const std::string& buffer = line.added ? added_ : loaded_;
-  return std::string_view(buffer).substr(line.offset, line.length);
+  if (line.added) {
+    return added_.view(line.offset, line.length);
+  }
+  return std::string_view(loaded_).substr(line.offset, line.length);
 }
 
 void IniDocument::addLine(std::string_view text, LineEnd end) {
@@ -321,17 +342,17 @@ void IniDocument::replaceText(Line& line, std::string_view text) {
     storeAdded(line, text);
     return;
   }
-  std::string& buffer = line.added ? added_ : loaded_;
-  std::copy(text.begin(), text.end(), buffer.begin() + line.offset);
+  char* buffer = line.added ? added_.data(line.offset) : loaded_.data() + line.offset;
+  std::copy(text.begin(), text.end(), buffer);
   wasted_ += line.length - text.size();
   line.length = static_cast<std::uint32_t>(text.size());
 }
 
 void IniDocument::storeAdded(Line& line, std::string_view text) {
-  line.offset = narrowed(added_.size());
-  line.length = narrowed(text.size());
+  const auto length = narrowed(text.size());
+  line.offset = added_.add(text, textOf(line.end));
+  line.length = length;
   line.added = true;
-  added_.append(text).append(textOf(line.end));
 }
 
 void IniDocument::discard(Line& line) {
@@ -339,26 +360,22 @@ void IniDocument::discard(Line& line) {
   wasted_ += line.length + textOf(line.end).size();
 }
 
-// Copies the text that lines still hold into one new text once most of the old is waste, so
+// Copies the text that lines still hold into new blocks once most of the old is waste, so
 // that a document that lives through many runs does not grow with every change.
 void IniDocument::compactIfWasteful() {
-  const auto size = loaded_.size() + added_.size();
-  if (2 * wasted_ <= size) {
+  if (2 * wasted_ <= loaded_.size() + added_.size()) {
     return;
   }
-  std::string text;
-  text.reserve(size - wasted_);
+  TextBlocks kept;
   for (Section& section : sections_) {
     dropRemovedLines(section);
     for (Line& line : section.lines) {
-      const auto kept = lineText(line);
-      line.offset = narrowed(text.size());
-      line.added = false;
-      text.append(kept).append(textOf(line.end));
+      line.offset = kept.add(lineText(line), textOf(line.end));
+      line.added = true;
     }
   }
-  loaded_ = std::move(text);
-  added_ = std::string();
+  loaded_ = std::string();
+  added_ = std::move(kept);
   wasted_ = 0;
 }
 

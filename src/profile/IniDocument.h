@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "common/HashIndex.h"
+#include "common/TextBlocks.h"
 
 namespace tandro {
 
@@ -37,6 +39,13 @@ class IniDocument {
   // in the order of the lines.
   std::vector<std::pair<std::string, std::string>> entries(std::string_view sectionName) const;
 
+  struct SectionSize {
+    std::size_t lines = 0;
+    std::size_t bytes = 0;  // of the lines' text, without line ends
+  };
+  // The size of the first section named `sectionName`, its header line included.
+  SectionSize sectionSize(std::string_view sectionName) const;
+
   // Replaces the value of the key's line in place, or adds the key after the last non-blank
   // line of its section, or adds the section at the end. New lines end with CR LF; names are
   // written without blanks around them, the value without blanks before it. Throws
@@ -45,6 +54,9 @@ class IniDocument {
   // Drops the line that value() reads the key from; a later duplicate then takes its place.
   void remove(std::string_view sectionName, std::string_view key);
 
+  // The document's text, handed to `put` a line, or a line's end, at a time: a large profile
+  // is written out without a second copy of it.
+  void write(const std::function<void(std::string_view)>& put) const;
   std::string text() const;
 
   // Whether `line` reads as a section header.
@@ -91,7 +103,7 @@ class IniDocument {
   std::vector<Section> sections_;  // the first one holds the lines before any section header
   std::unordered_map<std::string, std::size_t> sectionsByName_;  // by case-folded name
   std::string loaded_;      // the text the document was read from
-  std::string added_;       // lines written since, each followed by its line end
+  TextBlocks added_;        // lines written since, each followed by its line end
   std::size_t wasted_ = 0;  // bytes of both that no line holds any more
 };
 

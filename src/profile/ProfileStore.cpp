@@ -75,12 +75,29 @@ std::string textOfProfile(std::string bytes, bool& marked) {
   return bytes;
 }
 
-std::string contentOfProfile(std::string text, bool marked) {
-  if (!marked) {
-    return toProfileCodePage(std::move(text));
-  }
-  text.insert(0, kUtf8Mark);
-  return text;
+// The profile goes to the disk in pieces of about this size, each converted on its own, so
+// that neither its text nor its bytes are ever held whole.
+constexpr std::size_t kPieceSize = 1 << 16;
+
+// Hands the bytes of the profile that holds `document` to `put`. A piece ends where a line or
+// a line end does, never inside a character.
+void writeProfile(const IniDocument& document, bool marked, const PieceWriter& put) {
+  std::string piece(marked ? kUtf8Mark : "");
+  const auto handOn = [&] {
+    if (marked) {
+      put(piece);
+    } else {
+      put(toProfileCodePage(piece));
+    }
+    piece.clear();
+  };
+  document.write([&](std::string_view text) {
+    piece += text;
+    if (piece.size() >= kPieceSize) {
+      handOn();
+    }
+  });
+  handOn();
 }
 
 struct Change {
@@ -129,7 +146,7 @@ struct ProfileStore::State {
   void forgetLastChange();
   void flush();
   void flushIfDue();
-  void rewrite(const std::string& path, const std::string& content);
+  void rewrite(const std::string& path);
 };
 
 std::string ProfileStore::State::read(const std::string& section, const std::string& key,
@@ -211,7 +228,7 @@ void ProfileStore::State::flush() {
   }
   const auto start = SteadyClock::now();
   refresh(loadedPath);  // an edit by another program is kept; the changes go on top of it
-  rewrite(loadedPath, contentOfProfile(document.text(), marked));
+  rewrite(loadedPath);
   pending.clear();
   lastFlushCost = SteadyClock::now() - start;
 }
@@ -225,10 +242,11 @@ void ProfileStore::State::flushIfDue() {
   }
 }
 
-void ProfileStore::State::rewrite(const std::string& path, const std::string& content) {
+void ProfileStore::State::rewrite(const std::string& path) {
   const auto temporary = temporaryPathFor(path);
   try {
-    files.writeFile(temporary, content);
+    files.writeFileInPieces(temporary,
+                            [&](const PieceWriter& put) { writeProfile(document, marked, put); });
     // The rename keeps the stamp; taken before it, an edit right after the rename still shows.
     const auto written = files.stamp(temporary);
     files.renameFile(temporary, path);
@@ -288,6 +306,11 @@ std::string ProfileStore::recordKeySpelling(const std::string& relativePath) {
   const auto key =
       state_->current().keySpelling(kRecordSection, throughProfileCodePage(relativePath));
   return key.value_or(std::string());
+}
+
+IniDocument::SectionSize ProfileStore::recordSectionSize() {
+  const std::lock_guard lock(state_->mutex);
+  return state_->current().sectionSize(kRecordSection);
 }
 
 void ProfileStore::writeDeferred(const std::string& section, const std::string& key,

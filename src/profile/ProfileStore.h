@@ -11,10 +11,9 @@
 #include <vector>
 
 #include "common/FileSystem.h"
+#include "profile/IniDocument.h"
 
 namespace tandro {
-
-class IniDocument;
 
 // The section of the profile's roots and identifier.
 inline constexpr const char* kPathSection = "Path";
@@ -61,6 +60,8 @@ class ProfileStore {
   std::string readRecord(const std::string& relativePath);
   // The record's key as the profile spells it (keys ignore letter case), empty for none.
   std::string recordKeySpelling(const std::string& relativePath);
+  // The size of the record section: about that of a listing of a tree the records speak of.
+  IniDocument::SectionSize recordSectionSize();
 
   // Deferred forms for the run: kept in memory (and seen by reads) until flush().
   // They refuse values as WriteIni does, at the moment of the call.

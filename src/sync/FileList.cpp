@@ -31,6 +31,13 @@ void FileList::add(std::string_view relativePath, std::int64_t modified, std::in
   index_.insert(slot, static_cast<std::uint32_t>(ends_.size() - 1), hash);
 }
 
+void FileList::reserve(std::size_t files, std::size_t pathBytes) {
+  text_.reserve(pathBytes);
+  ends_.reserve(files);
+  facts_.reserve(files);
+  index_.reserve(files);
+}
+
 std::size_t FileList::slotOf(std::string_view relativePath, std::uint32_t hash) const {
   return index_.find(
       hash, [&](std::uint32_t index) { return equalIgnoringCase(path(index), relativePath); });

@@ -18,6 +18,9 @@ class FileList {
   // Adds `relativePath` with the time (seconds since 1970-01-01 UTC) and size the listing
   // saw; failure 457 when a path differing only in letter case is held.
   void add(std::string_view relativePath, std::int64_t modified = 0, std::int64_t size = 0);
+  // Makes room for about `files` paths of `pathBytes` in all: a list that grows to its size
+  // in one step leaves no outgrown copies of its arrays behind in the process's memory.
+  void reserve(std::size_t files, std::size_t pathBytes);
 
   std::size_t size() const { return facts_.size(); }
   std::string_view path(std::size_t index) const;

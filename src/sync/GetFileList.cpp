@@ -61,6 +61,14 @@ bool isRepresentable(const std::string& relativeFolder, const FolderEntry& entry
   return isValidUtf8(name) && throughProfileCodePage(name) == name;
 }
 
+// A tree mostly holds the files the profile has records of, under names as long as their keys
+// (a record's line is longer still): room made for them at once spares the listing copies of
+// its growing arrays.
+void reserveForRecords(FileList& list, ProfileStore& profile) {
+  const auto records = profile.recordSectionSize();
+  list.reserve(records.lines, records.bytes);
+}
+
 }  // namespace
 
 void GetFileList(FileList& list, const std::string& root, const std::string& relativeFolder,
@@ -69,6 +77,9 @@ void GetFileList(FileList& list, const std::string& root, const std::string& rel
   passingFailuresAs("GetFileList>", [&] {
     if (isBuiltInExcludedFolder(relativeFolder) || isExcludedByProfile(relativeFolder, profile)) {
       return;
+    }
+    if (relativeFolder.empty()) {
+      reserveForRecords(list, profile);
     }
     const auto entries = fileSystem.listFolder(fullPath(root, relativeFolder));
     for (const auto& entry : entries) {

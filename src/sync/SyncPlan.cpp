@@ -40,6 +40,8 @@ class Planner {
   explicit Planner(const PlanInput& input) : in_(input) {}
 
   Plan make() {
+    // Room for every file at once: a plan of a million copies is not copied as it grows.
+    plan_.files.reserve(in_.local.size() + in_.removable.size());
     try {
       planFirstPass();
       planSecondPass();

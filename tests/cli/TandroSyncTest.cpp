@@ -117,6 +117,16 @@ TEST_F(TandroSyncTest, QuestionsAreAnsweredFromStdin) {
       << log;
 }
 
+// Without a log file the log is not kept, and the terminal shows the same lines.
+TEST_F(TandroSyncTest, WithoutALogFileTheTopLineIsStillShownAfterASkip) {
+  writeFile(local + "c.txt", "c");
+  writeProfile(local, removable, "[Tandro]\r\nc.txt=2008/02/19 15:00:59\r\n");
+  const Result result = run({"--profile-dir", profiles, "Work"}, "n\n");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(result.out.starts_with("c.txt  削除\nスキップ:c.txt  削除\n  同期完了!! "))
+      << result.out;
+}
+
 TEST_F(TandroSyncTest, EndOfInputCancelsAndPreviewTouchesNothing) {
   writeFile(local + "c.txt", "c");
   writeProfile(local, removable, "[Tandro]\r\nc.txt=2008/02/19 15:00:59\r\n");

@@ -25,6 +25,7 @@ class Keys {
     return item == HashIndex::kNoItem ? std::nullopt : std::optional(item);
   }
   void erase(const std::string& key, std::uint32_t hash) { index_.erase(slotOf(key, hash)); }
+  void reserve(std::size_t items) { index_.reserve(items); }
   // The key's slot takes a new copy of it, as a key's chain gets a new last line.
   void replace(const std::string& key, std::uint32_t hash) {
     const std::size_t slot = slotOf(key, hash);
@@ -101,6 +102,20 @@ TEST(HashIndexReplaceTest, AReplacedItemIsFoundInstead) {
   keys.replace("a", 5);
   EXPECT_EQ(keys.find("a", 5), 2u);
   EXPECT_EQ(keys.find("b", 5), 1u);
+}
+
+TEST(HashIndexReserveTest, ItemsHeldBeforeAndAddedAfterAreFound) {
+  Keys keys;
+  const auto hashes = multiplesOf(8, 100);
+  for (std::size_t n = 0; n < hashes.size(); ++n) {
+    if (n == 5) {
+      keys.reserve(1000);
+    }
+    keys.add(keyAt(n), hashes[n]);
+  }
+  for (std::size_t n = 0; n < hashes.size(); ++n) {
+    EXPECT_EQ(keys.find(keyAt(n), hashes[n]), std::uint32_t(n)) << keyAt(n);
+  }
 }
 
 }  // namespace

@@ -139,5 +139,16 @@ TEST_F(PosixFileSystemTest, WritesReadsAndStampsWholeFiles) {
   EXPECT_NE(files.stamp(at("p.ini")), first);
 }
 
+TEST_F(PosixFileSystemTest, WritesAFileInPiecesAndFailsOnAFullDisk) {
+  const auto pieces = [](const PieceWriter& put) {
+    for (const char* piece : {"[Path]\r\n", "", "Local=x\r\n"}) {
+      put(piece);
+    }
+  };
+  files.writeFileInPieces(at("p.ini"), pieces);
+  EXPECT_EQ(files.readFile(at("p.ini")), "[Path]\r\nLocal=x\r\n");
+  EXPECT_EQ(failureNumberOf([&] { files.writeFileInPieces("/dev/full", pieces); }), 61);
+}
+
 }  // namespace
 }  // namespace tandro

@@ -99,5 +99,20 @@ TEST(IniDocumentTest, AgreesWithAPlainListThroughManyChangesAndRemovals) {
   }
 }
 
+TEST(IniDocumentSizeTest, ASectionCountsItsLinesAndTheirBytes) {
+  IniDocument document("[Path]\r\nLocal=x\r\n[Tandro]\na=1\r\nb=22\r");
+  document.remove("Tandro", "a");
+  document.set("tandro", "c", "333");
+  const struct {
+    const char* section;
+    std::size_t lines, bytes;
+  } cases[] = {{"Path", 2, 13}, {" TANDRO ", 3, 17}, {"Missing", 0, 0}};
+  for (const auto& c : cases) {
+    const auto size = document.sectionSize(c.section);
+    EXPECT_EQ(size.lines, c.lines) << c.section;
+    EXPECT_EQ(size.bytes, c.bytes) << c.section;
+  }
+}
+
 }  // namespace
 }  // namespace tandro

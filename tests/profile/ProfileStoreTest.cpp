@@ -183,6 +183,25 @@ TEST_F(ProfileStoreTest, KeepsAUtf8ByteOrderMarkAndTheUtf8AfterIt) {
   }
 }
 
+// A profile much larger than one piece of a rewrite: the pieces meet between lines and line
+// ends of every kind, and the bytes come out as they would whole.
+TEST_F(ProfileStoreTest, RewritesALargeProfileByteForByte) {
+  const std::string mark = "\xEF\xBB\xBF";
+  std::string records;
+  for (int i = 0; i < 6000; ++i) {
+    const char* ends[] = {"\r\n", "\n", "\r"};
+    records += "資料\\" + std::to_string(i) + ".txt=2008/02/19 9:05:03" + ends[i % 3];
+  }
+  const std::string before = "[Path]\r\nLocal=L\r\n[Tandro]\r\n" + records;
+  const std::string after = before + "新しい.txt=2008/02/19 9:05:04\r\n";
+  for (const bool marked : {false, true}) {
+    SCOPED_TRACE(marked ? "marked" : "no mark");
+    test::writeFile(profile(), marked ? mark + before : toProfileCodePage(before));
+    store.WriteIni(kRecordSection, "新しい.txt", "2008/02/19 9:05:04");
+    EXPECT_EQ(test::readFile(profile()), marked ? mark + after : toProfileCodePage(after));
+  }
+}
+
 TEST_F(ProfileStoreTest, MissingFileReadsAsDefaultsUntilAWriteCreatesIt) {
   EXPECT_EQ(store.ReadIni("Path", "Local", "none"), "none");
   EXPECT_EQ(store.readRecord("資料\\報告書.txt"), "");

@@ -85,6 +85,11 @@ std::optional<std::string> FaultyFileSystem::readFile(const std::string& path) {
 void FaultyFileSystem::writeFile(const std::string& path, const std::string& data) {
   instrumented(Call::WriteFile, path, [&] { ForwardingFileSystem::writeFile(path, data); });
 }
+void FaultyFileSystem::writeFileInPieces(const std::string& path, const ContentPieces& pieces) {
+  std::string data;
+  pieces([&](std::string_view piece) { data += piece; });
+  writeFile(path, data);
+}
 void FaultyFileSystem::hideFile(const std::string& path) {
   instrumented(Call::HideFile, path, [&] { ForwardingFileSystem::hideFile(path); });
 }

@@ -56,6 +56,9 @@ class FaultyFileSystem : public ForwardingFileSystem {
   std::optional<FileStamp> stamp(const std::string& path) override;
   std::optional<std::string> readFile(const std::string& path) override;
   void writeFile(const std::string& path, const std::string& data) override;
+  // Gathered and handed to writeFile() whole, so that a fault made there, or by a wrapper
+  // that overrides writeFile(), fails every kind of write.
+  void writeFileInPieces(const std::string& path, const ContentPieces& pieces) override;
   void hideFile(const std::string& path) override;
   void syncFileSystemOf(const std::string& path) override;
 

@@ -39,6 +39,9 @@ class ForwardingFileSystem : public FileSystem {
   void writeFile(const std::string& path, const std::string& data) override {
     target_->writeFile(path, data);
   }
+  void writeFileInPieces(const std::string& path, const ContentPieces& pieces) override {
+    target_->writeFileInPieces(path, pieces);
+  }
   std::unique_ptr<FileLock> tryLockExclusive(const std::string& path) override {
     return target_->tryLockExclusive(path);
   }

@@ -28,5 +28,18 @@ TEST(CodePageWin32Test, JapaneseTextIsShiftJisAndOtherScriptsBecomeQuestionMarks
   EXPECT_EQ(throughProfileCodePage("資料 한국어"), "資料 ???");
 }
 
+// A profile many times longer than a piece of the conversion, whose lines end in CR LF or in
+// a lone CR: the pieces end after either.
+TEST(CodePageWin32Test, ALongProfileConvertsAsItsLinesDo) {
+  std::string bytes;
+  std::string text;
+  for (int i = 0; i < 20000; ++i) {
+    bytes += i % 2 == 0 ? "\x8E\x91\x97\xBF=\x95\x5C\r\n" : "\x95\x5C\r";
+    text += i % 2 == 0 ? "資料=表\r\n" : "表\r";
+  }
+  EXPECT_EQ(fromProfileCodePage(bytes), text);
+  EXPECT_EQ(toProfileCodePage(text), bytes);
+}
+
 }  // namespace
 }  // namespace tandro
