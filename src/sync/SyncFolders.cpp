@@ -692,7 +692,7 @@ class Run {
   void refuseLinkedFolders(const std::string& root, const std::string& file) {
     const std::string folder = folderPart(file);
     std::string_view checked = folder;  // the deepest folder met already, else the root
-    while (checked.size() > root.size() && !checkedFolders_.contains(checked)) {
+    while (checked.size() > root.size() && !checkedFolders_.contains(checkedKey(root, checked))) {
       checked = checked.substr(0, checked.find_last_of(kNativeSeparators, checked.size() - 2) + 1);
     }
     if (checked.size() == folder.size()) {
@@ -701,8 +701,14 @@ class Run {
     context_.fileSystem.refuseLinkedFolders(std::string(checked), file);
     for (auto end = folder.size(); end > checked.size();
          end = folder.find_last_of(kNativeSeparators, end - 2) + 1) {
-      checkedFolders_.insert(folder.substr(0, end));
+      checkedFolders_.insert(checkedKey(root, std::string_view(folder).substr(0, end)));
     }
+  }
+
+  // Below the root, with a mark for the side: short keys, most held without a heap block.
+  std::string checkedKey(const std::string& root, std::string_view folder) const {
+    std::string key(1, &root == &context_.localRoot ? 'L' : 'R');
+    return key.append(folder.substr(root.size()));
   }
 
   Answer ask(const std::string& question) {
@@ -814,7 +820,7 @@ class Run {
   const std::string* targetRoot_ = nullptr;  // none while listing, where a root may be made
   std::optional<FileStamp> listedLocalRoot_;
   std::optional<FileStamp> listedRemovableRoot_;
-  std::set<std::string, std::less<>> checkedFolders_;  // for links, with the root in front
+  std::set<std::string, std::less<>> checkedFolders_;  // for links, by checkedKey()
   bool recordsIgnored_ = false;  // a root was made, or the drive taken for new
   std::optional<std::int64_t> recordOffset_;
   std::string profileId_;
