@@ -18,12 +18,16 @@ export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get install -y -q "$deb"
 trap '"${sudo[@]}" apt-get remove -y -q tandro' EXIT
 
-tandro-sync --version | grep -q '1\.01\.0001'
+# Listings are read whole before grep: with pipefail, grep -q leaving early would fail the
+# writer with a broken pipe.
+version=$(tandro-sync --version)
+grep -q '1\.01\.0001' <<<"$version"
 desktop-file-validate /usr/share/applications/com.velmoro.Tandro.desktop
 appstreamcli validate --no-net /usr/share/metainfo/com.velmoro.Tandro.metainfo.xml
 [ -f /usr/share/icons/hicolor/256x256/apps/tandro.png ]
 # Minimal systems leave man pages out when installing; the package must carry them.
-dpkg-deb -c "$deb" | grep -q 'usr/share/man/man1/tandro-sync\.1'
+contents=$(dpkg-deb -c "$deb")
+grep -q 'usr/share/man/man1/tandro-sync\.1' <<<"$contents"
 
 # A user who cannot write beside the installed programs (root could: another user stands in).
 user=()
