@@ -459,6 +459,16 @@ make_base() {
   if [ -f "$PROFDIR/bench.ini" ]; then cp "$PROFDIR/bench.ini" "$P/profile0.ini"; else rm -f "$P/profile0.ini"; fi
 }
 
+# One timed first copy of local0 onto an empty drive side, then sync; checks what arrived.
+#   first_copy <case> <tool> <run>
+first_copy() {
+  fresh_first
+  tool_argv first "$2"
+  THEN_SYNC=1 timed "$1|first|$2" "$3" "${ARGV[@]}"
+  check_mirror "$1|first|$2" "$3"
+  check_pristine "$1|first|$2" local0
+}
+
 bench_size() {
   local n=$1 per_file_kib r tool fat_mib=0 pristine_remote=(remote0)
   # Room for about four trees of data (pristine local, pristine removable, working
@@ -493,11 +503,7 @@ bench_size() {
   for r in $(seq "$RUNS"); do
     for tool in "${tools[@]}"; do
       say "$n files: first copy, $tool, run $r"
-      fresh_first
-      tool_argv first "$tool"
-      THEN_SYNC=1 timed "$n|first|$tool" "$r" "${ARGV[@]}"
-      check_mirror "$n|first|$tool" "$r"
-      check_pristine "$n|first|$tool" local0
+      first_copy "$n" "$tool" "$r"
     done
   done
   make_base "$n"
@@ -578,11 +584,7 @@ bench_big() {
   for r in $(seq "$RUNS"); do
     for tool in "${tools[@]}"; do
       say "large file: first copy, $tool, run $r"
-      fresh_first
-      tool_argv first "$tool"
-      THEN_SYNC=1 timed "big|first|$tool" "$r" "${ARGV[@]}"
-      check_mirror "big|first|$tool" "$r"
-      check_pristine "big|first|$tool" local0
+      first_copy big "$tool" "$r"
       if [ "$tool" = gui ]; then
         gap=$(sed -n 's/^longest gap between paints: \([0-9]*\) ms.*/\1/p' "$LAST_OUT")
         GAPS[big]="${GAPS[big]:-} ${gap:-?}"
