@@ -189,9 +189,7 @@ class Run {
   // it failed. The failure, if any.
   std::optional<Failure> settleSync() {
     // The host stays drawn while the device catches up, which may take long after a large copy.
-    while (syncing_.wait_for(kHostBeat) != std::future_status::ready) {
-      context_.host.progress(done_, total_);
-    }
+    waitDrawn(syncing_, [&] { context_.host.progress(done_, total_); });
     try {
       syncing_.get();
     } catch (const Failure& failure) {
@@ -204,6 +202,22 @@ class Run {
       putRecord(record);
     }
     return std::nullopt;
+  }
+
+  // Waits for work on another thread, keeping the host drawn with `beat` meanwhile.
+  static void waitDrawn(std::future<void>& running, const std::function<void()>& beat) {
+    while (running.wait_for(kHostBeat) != std::future_status::ready) {
+      beat();
+    }
+  }
+
+  // Work that may wait long for the device goes on a second thread: a write the system holds
+  // back until the device catches up never freezes a window. What it throws comes here.
+  template <typename Work>
+  void keepingHostDrawn(Work&& work, const std::function<void()>& beat) {
+    auto running = std::async(std::launch::async, std::forward<Work>(work));
+    waitDrawn(running, beat);
+    running.get();
   }
 
   void finishSync() {
@@ -295,7 +309,9 @@ class Run {
     if (isNew) {
       profileId_ = newProfileId();
     }
-    addToMarker(context_.fileSystem, context_.removableRoot, profileId_);
+    // The marker is flushed, which waits for whatever the last copies left unwritten.
+    keepingHostDrawn([&] { addToMarker(context_.fileSystem, context_.removableRoot, profileId_); },
+                     [&] { context_.host.progress(done_, total_); });
     if (isNew) {
       context_.profile.writeDeferred(kPathSection, kProfileIdKey, profileId_);
     }
@@ -625,19 +641,28 @@ class Run {
         fullPath(destinationRoot, replacing ? respelt(towardsRemovable, situation) : path);
     targetRoot_ = &destinationRoot;
     const auto& source = towardsRemovable ? situation.local : situation.removable;
-    if (source && source->size >= kLongCopyBytes) {
+    const bool longCopy = source && source->size >= kLongCopyBytes;
+    if (longCopy) {
       // Records of what is done already are not kept waiting through a long copy.
       flushAll();
     }
     written_.insert(&destinationRoot);
     attempt([&] {
-      const std::string source = fullPath(sourceRoot, path);
-      refuseLinkedFolders(sourceRoot, source);
+      const std::string sourcePath = fullPath(sourceRoot, path);
+      refuseLinkedFolders(sourceRoot, sourcePath);
       refuseLinkedFolders(destinationRoot, targetPath_);
-      Crypt(
-          source, targetPath_, context_.fileSystem,
-          [&](std::int64_t copied) { context_.host.copied(bytesCopied_ + copied); },
-          ahead_ ? ahead_->take(source, targetPath_) : std::nullopt);
+      auto prepared = ahead_ ? ahead_->take(sourcePath, targetPath_) : std::nullopt;
+      const auto copy = [&](const CopyProgress& progress) {
+        Crypt(sourcePath, targetPath_, context_.fileSystem, progress, std::move(prepared));
+      };
+      if (!longCopy) {
+        copy([&](std::int64_t copied) { context_.host.copied(bytesCopied_ + copied); });
+        return;
+      }
+      std::atomic<std::int64_t> copied = 0;
+      const auto tellHost = [&] { context_.host.copied(bytesCopied_ + copied); };
+      keepingHostDrawn([&] { copy([&](std::int64_t bytes) { copied = bytes; }); }, tellHost);
+      tellHost();  // the last piece, which came after the last beat
     });
     copiedFolders_.insert(folderKey(towardsRemovable, path));
     bytesCopied_ += static_cast<std::uint64_t>(source ? source->size : 0);

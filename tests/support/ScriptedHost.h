@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sync/SyncHost.h"
@@ -23,6 +24,10 @@ class ScriptedHost : public SyncHost, public EventLog {
     plannedTransfers = transfers;
     plannedBytes = bytes;
   }
+  void copied(std::uint64_t bytes) override {
+    copiedBytes = bytes;
+    toldOffItsThread |= std::this_thread::get_id() != thread;
+  }
   void showMessage(const std::string& text, MessageIcon icon) override;
   EventLog& eventLog() override { return *this; }
   void writeError(const std::string& text) override { eventEntries.push_back(text); }
@@ -40,6 +45,10 @@ class ScriptedHost : public SyncHost, public EventLog {
   std::vector<std::string> messages;
   std::vector<MessageIcon> messageIcons;
   std::vector<std::string> eventEntries;
+  std::uint64_t copiedBytes = 0;  // as last told
+  // Runs are made on the thread that made the host; a host is told things on that one only.
+  std::thread::id thread = std::this_thread::get_id();
+  bool toldOffItsThread = false;
 };
 
 }  // namespace tandro::test

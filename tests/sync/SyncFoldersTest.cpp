@@ -550,6 +550,24 @@ TEST_F(SyncFoldersTest, RecordsDueAreWrittenBeforeALongCopy) {
   EXPECT_NE(profileAfterTheLongCopy.find("a\\small.txt="), std::string::npos);
 }
 
+// A long copy runs beside the run's thread, which keeps telling the host how far it is.
+TEST_F(SyncFoldersTest, ALongCopyIsToldOnTheRunsThreadAndItsFailureEndsTheRun) {
+  constexpr std::uint64_t kSize = 64 << 20;
+  test::writeFile(fs::path(local) / "large.bin", "");
+  fs::resize_file(fs::path(local) / "large.bin", kSize);
+  files.failOn(Call::CopyFile, 61, "large.bin");
+  EXPECT_EQ(run(), SyncOutcome::Failed);
+  ASSERT_EQ(host.eventEntries.size(), 1u);
+  EXPECT_TRUE(host.eventEntries[0].starts_with("同期処理>Crypt<=Tandro  [61] "));
+  EXPECT_FALSE(fs::exists(fs::path(removable) / "large.bin"));
+  EXPECT_EQ(recordOf("large.bin"), "");
+
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  EXPECT_EQ(fs::file_size(fs::path(removable) / "large.bin"), kSize);
+  EXPECT_EQ(host.copiedBytes, kSize);
+  EXPECT_FALSE(host.toldOffItsThread);
+}
+
 TEST_F(SyncFoldersTest, BothTreesEmptyGiveOnlyTheCompletionLine) {
   EXPECT_EQ(run(), SyncOutcome::Completed);
   EXPECT_EQ(host.log, completion());
