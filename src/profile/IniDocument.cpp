@@ -103,7 +103,7 @@ IniDocument::IniDocument(std::string text) : IniDocument() {
   loaded_ = std::move(text);
   std::string_view rest = loaded_;
   while (!rest.empty()) {
-    const auto end = rest.find_first_of("\r\n");
+    const auto end = findAnyOf(rest, "\r\n");
     if (end == std::string_view::npos) {
       addLine(rest, LineEnd::None);
       break;
@@ -116,6 +116,7 @@ IniDocument::IniDocument(std::string text) : IniDocument() {
   }
   for (Section& section : sections_) {
     section.lines.shrink_to_fit();
+    indexKeys(section);
   }
 }
 
@@ -263,7 +264,15 @@ void IniDocument::addLine(std::string_view text, LineEnd end) {
   Section& section = sections_.back();
   const auto offset = static_cast<std::uint32_t>(text.data() - loaded_.data());
   section.lines.push_back({offset, static_cast<std::uint32_t>(text.size()), kNoLine, end});
-  indexKey(section, narrowed(section.lines.size() - 1));
+}
+
+// Once the section's lines are all in: its index is made at its final size, not grown (and
+// rehashed) step by step through a hundred thousand records.
+void IniDocument::indexKeys(Section& section) {
+  section.keys.reserve(section.lines.size());
+  for (std::uint32_t index = 0; index < section.lines.size(); ++index) {
+    indexKey(section, index);
+  }
 }
 
 std::optional<std::size_t> IniDocument::findSection(std::string_view name) const {

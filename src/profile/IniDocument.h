@@ -86,6 +86,7 @@ class IniDocument {
 
   std::string_view lineText(const Line& line) const;
   void addLine(std::string_view text, LineEnd end);
+  void indexKeys(Section& section);
   std::optional<std::size_t> findSection(std::string_view name) const;
   const Line* firstLineOf(std::string_view sectionName, std::string_view key) const;
   Section& sectionForWriting(std::string_view name);

@@ -9,6 +9,7 @@
 
 #include "common/Failure.h"
 #include "common/Paths.h"
+#include "common/Text.h"
 #include "profile/CodePage.h"
 #include "profile/IniDocument.h"
 
@@ -27,7 +28,7 @@ std::size_t characterCount(std::string_view utf8) {
 }
 
 bool holdsLineBreak(std::string_view text) {
-  return text.find_first_of("\r\n") != std::string_view::npos;
+  return findAnyOf(text, "\r\n") != std::string_view::npos;
 }
 
 void refuseUnwritable(std::string_view section, std::string_view key, std::string_view value) {

@@ -49,7 +49,7 @@ bool isExcludedByProfile(const std::string& relativeFolder, ProfileStore& profil
 // is not UTF-8 would make it something an editor may rewrite.
 bool isRepresentable(const std::string& relativeFolder, const FolderEntry& entry) {
   const std::string& name = entry.name;
-  if (name.find_first_of("\\=\r\n") != std::string::npos) {
+  if (findAnyOf(name, "\\=\r\n") != std::string::npos) {
     return false;
   }
   if (relativeFolder.empty() && (name.front() == ';' || isBlank(name.front()))) {
