@@ -53,24 +53,28 @@ class Planner {
 
  private:
   void planFirstPass() {
+    metOnRemovable_.assign(in_.removable.size(), false);
     for (std::uint32_t i = 0; i < in_.local.size(); ++i) {
-      const std::string path(in_.local.path(i));
+      const auto path = in_.local.path(i);
       PlannedFile file{Pass::First, FileCase::Unchanged, i, removableCopyOf(path)};
+      if (file.removableIndex != PlannedFile::kNotListed) {
+        metOnRemovable_[file.removableIndex] = true;
+      }
       file.record = recordOf(path);
       const std::optional<FileFacts> local = in_.local.facts(i);
       add(file, local, plannedRemovableFacts(file, in_.removable));
     }
   }
 
-  // A file of the local tree present locally in any letter case was met by the first pass.
+  // A file of the removable tree present locally in any letter case was met by the first
+  // pass: each listing holds a name in one letter case only, so it met exactly that file.
   void planSecondPass() {
     for (std::uint32_t i = 0; i < in_.removable.size(); ++i) {
-      const std::string path(in_.removable.path(i));
-      if (in_.local.containsIgnoringCase(path)) {
+      if (metOnRemovable_[i]) {
         continue;
       }
       PlannedFile file{Pass::Second, FileCase::Unchanged, i};
-      file.record = recordOf(path);
+      file.record = recordOf(in_.removable.path(i));
       add(file, std::nullopt, in_.removable.facts(i));
     }
   }
@@ -94,8 +98,9 @@ class Planner {
            nameOf(in_.local.path(file.index)) != nameOf(in_.removable.path(file.removableIndex));
   }
 
-  std::int64_t recordOf(const std::string& path) const {
-    const std::string value = in_.recordOf(path);
+  std::int64_t recordOf(std::string_view path) {
+    key_.assign(path);  // one buffer for every key: no allocation per file
+    const std::string value = in_.recordOf(key_);
     if (value.empty()) {
       return kNoRecord;
     }
@@ -132,6 +137,8 @@ class Planner {
 
   const PlanInput& in_;
   Plan plan_;
+  std::vector<bool> metOnRemovable_;
+  std::string key_;
 };
 
 }  // namespace
