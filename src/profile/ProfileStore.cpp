@@ -51,6 +51,12 @@ std::string asReturnedDefault(const std::string& defaultValue) {
   return text;
 }
 
+// A value as the platform's read hands it back: its ANSI functions hand a UTF-8 file's text
+// back in the code page.
+std::string asReturnedValue(std::string value, bool marked) {
+  return marked ? throughProfileCodePage(std::move(value)) : value;
+}
+
 // A hidden file beside the profile; beside it, the temporary file's rename stays on one
 // volume.
 std::string hiddenPathBeside(const std::string& path, const char* suffix) {
@@ -156,8 +162,7 @@ std::string ProfileStore::State::read(const std::string& section, const std::str
   if (!value) {
     return asReturnedDefault(defaultValue);
   }
-  // The platform's ANSI functions hand a UTF-8 file's text back in the code page.
-  return marked ? throughProfileCodePage(std::move(*value)) : std::move(*value);
+  return asReturnedValue(std::move(*value), marked);
 }
 
 void ProfileStore::State::writeDeferred(const std::string& section, const std::string& key,
@@ -298,15 +303,32 @@ std::vector<std::pair<std::string, std::string>> ProfileStore::entries(const std
   return state_->current().entries(throughProfileCodePage(section));
 }
 
+std::string RecordReader::value(std::string_view relativePath) const {
+  auto value = document_.value(kRecordSection, throughProfileCodePage(std::string(relativePath)));
+  return value ? asReturnedValue(std::move(*value), marked_) : std::string();
+}
+
+std::string RecordReader::keySpelling(std::string_view relativePath) const {
+  const auto key =
+      document_.keySpelling(kRecordSection, throughProfileCodePage(std::string(relativePath)));
+  return key.value_or(std::string());
+}
+
 std::string ProfileStore::readRecord(const std::string& relativePath) {
-  return ReadIni(kRecordSection, relativePath, {});
+  std::string value;
+  readRecords([&](const RecordReader& records) { value = records.value(relativePath); });
+  return value;
 }
 
 std::string ProfileStore::recordKeySpelling(const std::string& relativePath) {
+  std::string key;
+  readRecords([&](const RecordReader& records) { key = records.keySpelling(relativePath); });
+  return key;
+}
+
+void ProfileStore::readRecords(const std::function<void(const RecordReader&)>& read) {
   const std::lock_guard lock(state_->mutex);
-  const auto key =
-      state_->current().keySpelling(kRecordSection, throughProfileCodePage(relativePath));
-  return key.value_or(std::string());
+  read(RecordReader(state_->current(), state_->marked));
 }
 
 IniDocument::SectionSize ProfileStore::recordSectionSize() {

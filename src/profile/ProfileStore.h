@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,22 @@ inline constexpr const char* kRecordOffsetKey = "Offset";
 inline constexpr const char* kRecordSection = "Tandro";
 // Values of this many characters or more are refused.
 inline constexpr std::size_t kLongValueLimit = 260;
+
+// The record section of a profile as loaded, for many reads at once: any number of threads
+// may read through it while the store's call that handed it out lasts.
+class RecordReader {
+ public:
+  RecordReader(const IniDocument& document, bool marked) : document_(document), marked_(marked) {}
+
+  // The value of the file's key, empty when there is none.
+  std::string value(std::string_view relativePath) const;
+  // The key as the profile spells it (keys ignore letter case), empty for none.
+  std::string keySpelling(std::string_view relativePath) const;
+
+ private:
+  const IniDocument& document_;
+  bool marked_;  // the file is UTF-8 with the mark: values come back in the code page
+};
 
 // Thread safety: every member may be called from more than one thread at once (a run's two
 // listings read folder entries together). One lock guards the loaded file, the deferred
@@ -60,6 +77,9 @@ class ProfileStore {
   std::string readRecord(const std::string& relativePath);
   // The record's key as the profile spells it (keys ignore letter case), empty for none.
   std::string recordKeySpelling(const std::string& relativePath);
+  // Hands `read` the records as they are now, under one lock and one look at the file: a
+  // run's plan reads every record at once, from more than one thread.
+  void readRecords(const std::function<void(const RecordReader&)>& read);
   // The size of the record section: about that of a listing of a tree the records speak of.
   IniDocument::SectionSize recordSectionSize();
 

@@ -394,13 +394,15 @@ class Run {
     reportingFailures([&] {
       recordOffset_ = parseUtcOffset(context_.profile.ReadIni(kPathSection, kRecordOffsetKey, ""));
     });
-    PlanInput input{
-        localList, removableList,
-        [&](const std::string& path) { return context_.profile.readRecord(path); },
-        [&](const std::string& path) { return context_.profile.recordKeySpelling(path); },
-        recordsIgnored_};
-    input.recordOffset = recordOffset_;
-    return makePlan(input);
+    Plan plan;
+    context_.profile.readRecords([&](const RecordReader& records) {
+      PlanInput input{
+          localList, removableList, [&](std::string_view path) { return records.value(path); },
+          [&](std::string_view path) { return records.keySpelling(path); }, recordsIgnored_};
+      input.recordOffset = recordOffset_;
+      plan = makePlan(input);
+    });
+    return plan;
   }
 
   // Records are instants: written at one fixed offset from UTC that the profile keeps, so

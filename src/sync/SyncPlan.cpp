@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <future>
 
 #include "common/Paths.h"
 
@@ -35,47 +36,85 @@ std::int64_t largerSize(const std::optional<FileFacts>& a, const std::optional<F
   return std::max(a ? a->size : 0, b ? b->size : 0);
 }
 
+void addTotals(PlanTotals& totals, const PlanTotals& more) {
+  totals.transfers += more.transfers;
+  totals.bytes += more.bytes;
+  totals.localDeletions += more.localDeletions;
+  totals.removableDeletions += more.removableDeletions;
+  totals.localRecorded += more.localRecorded;
+  totals.removableRecorded += more.removableRecorded;
+}
+
 class Planner {
  public:
-  explicit Planner(const PlanInput& input) : in_(input) {}
+  explicit Planner(const PlanInput& input)
+      : in_(input), metOnRemovable_(input.removable.size(), 0) {}
 
+  // The two halves of the local list are judged at once, on two threads: on a large tree
+  // with nothing to do, judging is most of what a run does once both trees are listed.
   Plan make() {
+    const auto end = static_cast<std::uint32_t>(in_.local.size());
+    const auto middle = end / 2;
+    Plan plan;
+    Plan secondHalf;
     // Room for every file at once: a plan of a million copies is not copied as it grows.
-    plan_.files.reserve(in_.local.size() + in_.removable.size());
-    try {
-      planFirstPass();
-      planSecondPass();
-    } catch (const Failure& failure) {
-      plan_.failure = failure;
+    plan.files.reserve(in_.local.size() + in_.removable.size());
+    secondHalf.files.reserve(end - middle);
+    {
+      auto judged = std::async(std::launch::async, [&] {
+        judging(secondHalf, [&] { planLocalFiles(secondHalf, middle, end); });
+      });
+      judging(plan, [&] { planLocalFiles(plan, 0, middle); });
+      judged.get();
     }
-    return std::move(plan_);
+    if (plan.failure) {
+      return plan;
+    }
+    plan.files.insert(plan.files.end(), secondHalf.files.begin(), secondHalf.files.end());
+    addTotals(plan.totals, secondHalf.totals);
+    plan.failure = secondHalf.failure;
+    if (!plan.failure) {
+      judging(plan, [&] { planRemovableOnlyFiles(plan); });
+    }
+    return plan;
   }
 
  private:
-  void planFirstPass() {
-    metOnRemovable_.assign(in_.removable.size(), false);
-    for (std::uint32_t i = 0; i < in_.local.size(); ++i) {
-      const auto path = in_.local.path(i);
-      PlannedFile file{Pass::First, FileCase::Unchanged, i, removableCopyOf(path)};
-      if (file.removableIndex != PlannedFile::kNotListed) {
-        metOnRemovable_[file.removableIndex] = true;
-      }
-      file.record = recordOf(path);
-      const std::optional<FileFacts> local = in_.local.facts(i);
-      add(file, local, plannedRemovableFacts(file, in_.removable));
+  // Planning stops at a file it cannot judge.
+  template <typename Judge>
+  static void judging(Plan& plan, const Judge& judge) {
+    try {
+      judge();
+    } catch (const Failure& failure) {
+      plan.failure = failure;
     }
   }
 
-  // A file of the removable tree present locally in any letter case was met by the first
-  // pass: each listing holds a name in one letter case only, so it met exactly that file.
-  void planSecondPass() {
+  // The first pass, over the local files from `begin` to `end`.
+  void planLocalFiles(Plan& plan, std::uint32_t begin, std::uint32_t end) {
+    for (std::uint32_t i = begin; i < end; ++i) {
+      const auto path = in_.local.path(i);
+      PlannedFile file{Pass::First, FileCase::Unchanged, i, removableCopyOf(path)};
+      if (file.removableIndex != PlannedFile::kNotListed) {
+        metOnRemovable_[file.removableIndex] = 1;
+      }
+      file.record = recordOf(path);
+      const std::optional<FileFacts> local = in_.local.facts(i);
+      add(plan, file, local, plannedRemovableFacts(file, in_.removable));
+    }
+  }
+
+  // The second pass. A file of the removable tree present locally in any letter case was met
+  // by the first: each listing holds a name in one letter case only, so it met exactly that
+  // file.
+  void planRemovableOnlyFiles(Plan& plan) {
     for (std::uint32_t i = 0; i < in_.removable.size(); ++i) {
       if (metOnRemovable_[i]) {
         continue;
       }
       PlannedFile file{Pass::Second, FileCase::Unchanged, i};
       file.record = recordOf(in_.removable.path(i));
-      add(file, std::nullopt, in_.removable.facts(i));
+      add(plan, file, std::nullopt, in_.removable.facts(i));
     }
   }
 
@@ -86,7 +125,7 @@ class Planner {
 
   // Of two spellings of a file name, the one the record's key does not have is the newer;
   // where the key has neither (or there is none), the local one.
-  FileCase renamedCase(const std::string& localPath) const {
+  FileCase renamedCase(std::string_view localPath) const {
     const bool removableIsNewer =
         in_.recordKeySpelling && nameOf(in_.recordKeySpelling(localPath)) == nameOf(localPath);
     return removableIsNewer ? FileCase::RenamedOnRemovable : FileCase::RenamedLocally;
@@ -98,9 +137,8 @@ class Planner {
            nameOf(in_.local.path(file.index)) != nameOf(in_.removable.path(file.removableIndex));
   }
 
-  std::int64_t recordOf(std::string_view path) {
-    key_.assign(path);  // one buffer for every key: no allocation per file
-    const std::string value = in_.recordOf(key_);
+  std::int64_t recordOf(std::string_view path) const {
+    const std::string value = in_.recordOf(path);
     if (value.empty()) {
       return kNoRecord;
     }
@@ -112,16 +150,16 @@ class Planner {
     return in_.recordsIgnored && record != kExcludedRecord ? kNoRecord : record;
   }
 
-  void add(PlannedFile file, const std::optional<FileFacts>& local,
-           const std::optional<FileFacts>& removable) {
-    PlanTotals& totals = plan_.totals;
+  void add(Plan& plan, PlannedFile file, const std::optional<FileFacts>& local,
+           const std::optional<FileFacts>& removable) const {
+    PlanTotals& totals = plan.totals;
     if (file.record != kNoRecord && file.record != kExcludedRecord) {
       totals.localRecorded += local ? 1 : 0;
       totals.removableRecorded += removable ? 1 : 0;
     }
     file.fileCase = classify(file.record, local, removable, in_.tolerance);
     if (file.fileCase == FileCase::Unchanged && namesDiffer(file)) {
-      file.fileCase = renamedCase(std::string(in_.local.path(file.index)));
+      file.fileCase = renamedCase(in_.local.path(file.index));
     }
     if (file.fileCase == FileCase::Unchanged || file.fileCase == FileCase::Excluded) {
       return;
@@ -132,13 +170,13 @@ class Planner {
     }
     totals.localDeletions += file.fileCase == FileCase::DeletedOnRemovable ? 1 : 0;
     totals.removableDeletions += file.fileCase == FileCase::DeletedLocally ? 1 : 0;
-    plan_.files.push_back(file);
+    plan.files.push_back(file);
   }
 
   const PlanInput& in_;
-  Plan plan_;
-  std::vector<bool> metOnRemovable_;
-  std::string key_;
+  // Written by both halves of the first pass, each at the files it met: bytes, not bits, so
+  // that the two never write the same word.
+  std::vector<std::uint8_t> metOnRemovable_;
 };
 
 }  // namespace

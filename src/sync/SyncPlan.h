@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/DateTime.h"
@@ -87,11 +88,12 @@ struct Plan {
 struct PlanInput {
   const FileList& local;
   const FileList& removable;
-  // The record text of a relative path, empty for none; may throw a Failure.
-  std::function<std::string(const std::string&)> recordOf;
+  // The record text of a relative path, empty for none; may throw a Failure. Both are
+  // called from two threads at once.
+  std::function<std::string(std::string_view)> recordOf;
   // The record's key as the profile spells it, empty for none: of the two spellings of a
   // file name, the one that differs from it is the newer. Asked only when the sides differ.
-  std::function<std::string(const std::string&)> recordKeySpelling;
+  std::function<std::string(std::string_view)> recordKeySpelling;
   // After a root was made, or a drive taken for new, no record speaks of the trees: only
   // the exclusion mark still counts.
   bool recordsIgnored = false;

@@ -13,10 +13,10 @@ namespace {
 constexpr std::int64_t kBase = 1203400859;  // 2008/02/19 15:00:59 JST
 constexpr const char* kBaseText = "2008/02/19 15:00:59";
 
-using Records = std::map<std::string, std::string>;
+using Records = std::map<std::string, std::string, std::less<>>;
 
-std::function<std::string(const std::string&)> recordsFrom(const Records& records) {
-  return [records](const std::string& path) {
+std::function<std::string(std::string_view)> recordsFrom(const Records& records) {
+  return [records](std::string_view path) {
     const auto found = records.find(path);
     return found == records.end() ? std::string() : found->second;
   };
@@ -133,10 +133,10 @@ TEST_P(SpellingTest, OneFileUnderTwoSpellings) {
   local.add("Notes\\A.txt", kBase + row.localAge, 1);
   FileList removable;
   removable.add(row.removablePath, kBase, 1);
-  const auto record = [&](const std::string&) {
+  const auto record = [&](std::string_view) {
     return std::string(row.keySpelling ? kBaseText : "");
   };
-  const auto keySpelling = [&](const std::string&) {
+  const auto keySpelling = [&](std::string_view) {
     return std::string(row.keySpelling ? row.keySpelling : "");
   };
   const Plan plan = makePlan({local, removable, record, keySpelling});
@@ -174,6 +174,27 @@ TEST(MakePlanTest, ARecordThatIsNoTimeStopsThePlanThere) {
   EXPECT_EQ(plannedPath(plan.files[0], local, removable), "first.txt");
   ASSERT_TRUE(plan.failure);
   EXPECT_EQ(plan.failure->number(), 13);
+}
+
+// The local list is judged in two halves at once: wherever the bad record stands, the plan
+// holds the files before it in order and nothing after it.
+TEST(MakePlanTest, APlanStoppedAtAFileHoldsTheFilesBeforeItWhereverItStands) {
+  const std::vector<std::string> names = {"a", "b", "c", "d", "e"};
+  for (std::size_t bad = 0; bad < names.size(); ++bad) {
+    FileList local;
+    for (const auto& name : names) {
+      local.add(name, kBase, 1);
+    }
+    FileList removable;
+    removable.add("second-pass.txt", kBase, 1);
+    const Plan plan = makePlan({local, removable, recordsFrom({{names[bad], "yesterday"}}), {}});
+    ASSERT_TRUE(plan.failure) << bad;
+    ASSERT_EQ(plan.files.size(), bad);
+    for (std::size_t i = 0; i < bad; ++i) {
+      EXPECT_EQ(plannedPath(plan.files[i], local, removable), names[i]);
+    }
+    EXPECT_EQ(plan.totals.transfers, bad);
+  }
 }
 
 TEST(MakePlanTest, IgnoredRecordsLeaveOnlyTheExclusions) {
