@@ -24,8 +24,22 @@ class HashIndex {
     }
   }
 
-  std::uint32_t item(std::size_t slot) const { return slots_[slot].item; }
-  void replaceItem(std::size_t slot, std::uint32_t item) { slots_[slot].item = item; }
+  // Asks the processor for the first slot of `hash` ahead of its find(): a caller that
+  // knows its next keys hides the cache miss of a large index behind the work before them.
+  void prefetch(std::uint32_t hash) const {
+#if defined(__GNUC__)
+    __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+#else
+    static_cast<void>(hash);
+#endif
+  }
+
+  std::uint32_t item(std::size_t slot) const {
+    return slots_[slot].item;
+  }
+  void replaceItem(std::size_t slot, std::uint32_t item) {
+    slots_[slot].item = item;
+  }
 
   // Puts `item` into the free slot that find() gave for its `hash`.
   void insert(std::size_t slot, std::uint32_t item, std::uint32_t hash);

@@ -152,6 +152,12 @@ std::optional<std::string> IniDocument::keySpelling(std::string_view sectionName
   return std::string(namePart(lineText(*first)));
 }
 
+void IniDocument::prefetch(std::string_view sectionName, std::string_view key) const {
+  if (const auto index = findSection(sectionName)) {
+    sections_[*index].keys.prefetch(hashIgnoringCase(trimmed(key)));
+  }
+}
+
 std::vector<std::pair<std::string, std::string>> IniDocument::entries(
     std::string_view sectionName) const {
   std::vector<std::pair<std::string, std::string>> found;
@@ -205,7 +211,8 @@ void IniDocument::remove(std::string_view sectionName, std::string_view key) {
     return;
   }
   Section& section = sections_[*index];
-  const auto slot = slotOf(section, trimmed(key));
+  key = trimmed(key);
+  const auto slot = slotOf(section, key, hashIgnoringCase(key));
   if (section.keys.item(slot) == kNoLine) {
     return;
   }
@@ -270,7 +277,15 @@ void IniDocument::addLine(std::string_view text, LineEnd end) {
 // rehashed) step by step through a hundred thousand records.
 void IniDocument::indexKeys(Section& section) {
   section.keys.reserve(section.lines.size());
-  for (std::uint32_t index = 0; index < section.lines.size(); ++index) {
+  // The slot of each key is fetched a few lines ahead of its insertion.
+  constexpr std::uint32_t kAhead = 8;
+  const auto count = static_cast<std::uint32_t>(section.lines.size());
+  for (std::uint32_t index = 0; index < count; ++index) {
+    if (index + kAhead < count) {
+      if (const auto key = keyOf(lineText(section.lines[index + kAhead]))) {
+        section.keys.prefetch(hashIgnoringCase(*key));
+      }
+    }
     indexKey(section, index);
   }
 }
@@ -293,15 +308,17 @@ IniDocument::Section& IniDocument::sectionForWriting(std::string_view name) {
 }
 
 // The index slot of `name` (without blanks around it), or the free slot where it would go.
-std::size_t IniDocument::slotOf(const Section& section, std::string_view name) const {
-  return section.keys.find(hashIgnoringCase(name), [&](std::uint32_t line) {
+std::size_t IniDocument::slotOf(const Section& section, std::string_view name,
+                                std::uint32_t hash) const {
+  return section.keys.find(hash, [&](std::uint32_t line) {
     return equalIgnoringCase(namePart(lineText(section.lines[line])), name);
   });
 }
 
 // The last line of the key's chain, none when the section has no such key.
 std::uint32_t IniDocument::lastLineOf(const Section& section, std::string_view key) const {
-  return section.keys.item(slotOf(section, trimmed(key)));
+  key = trimmed(key);
+  return section.keys.item(slotOf(section, key, hashIgnoringCase(key)));
 }
 
 void IniDocument::appendLine(Section& section, std::string_view text) {
@@ -317,11 +334,12 @@ void IniDocument::indexKey(Section& section, std::uint32_t index) {
   if (!key) {
     return;
   }
-  const auto slot = slotOf(section, *key);
+  const auto hash = hashIgnoringCase(*key);
+  const auto slot = slotOf(section, *key, hash);
   Line& line = section.lines[index];
   const auto last = section.keys.item(slot);
   if (last == kNoLine) {
-    section.keys.insert(slot, index, hashIgnoringCase(*key));
+    section.keys.insert(slot, index, hash);
     line.nextSameKey = index;
     return;
   }

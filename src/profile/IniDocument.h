@@ -35,6 +35,9 @@ class IniDocument {
   // The key as the line that value() reads spells it.
   std::optional<std::string> keySpelling(std::string_view sectionName, std::string_view key) const;
 
+  // Readies a value() of the key soon after: see HashIndex::prefetch.
+  void prefetch(std::string_view sectionName, std::string_view key) const;
+
   // Every key of the first section named `sectionName` with the value value() reads for it,
   // in the order of the lines.
   std::vector<std::pair<std::string, std::string>> entries(std::string_view sectionName) const;
@@ -90,7 +93,7 @@ class IniDocument {
   std::optional<std::size_t> findSection(std::string_view name) const;
   const Line* firstLineOf(std::string_view sectionName, std::string_view key) const;
   Section& sectionForWriting(std::string_view name);
-  std::size_t slotOf(const Section& section, std::string_view name) const;
+  std::size_t slotOf(const Section& section, std::string_view name, std::uint32_t hash) const;
   std::uint32_t lastLineOf(const Section& section, std::string_view key) const;
   void appendLine(Section& section, std::string_view text);
   void indexKey(Section& section, std::uint32_t index);

@@ -314,6 +314,10 @@ std::string RecordReader::keySpelling(std::string_view relativePath) const {
   return key.value_or(std::string());
 }
 
+void RecordReader::prefetch(std::string_view relativePath) const {
+  document_.prefetch(kRecordSection, throughProfileCodePage(std::string(relativePath)));
+}
+
 std::string ProfileStore::readRecord(const std::string& relativePath) {
   std::string value;
   readRecords([&](const RecordReader& records) { value = records.value(relativePath); });

@@ -35,6 +35,8 @@ class RecordReader {
   std::string value(std::string_view relativePath) const;
   // The key as the profile spells it (keys ignore letter case), empty for none.
   std::string keySpelling(std::string_view relativePath) const;
+  // Readies a read of the file's key soon after.
+  void prefetch(std::string_view relativePath) const;
 
  private:
   const IniDocument& document_;

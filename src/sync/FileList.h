@@ -10,6 +10,7 @@
 
 #include "common/FileSystem.h"
 #include "common/HashIndex.h"
+#include "common/Text.h"
 
 namespace tandro {
 
@@ -34,6 +35,11 @@ class FileList {
   bool contains(std::string_view relativePath) const { return find(relativePath).has_value(); }
   // The position of this path in any letter case.
   std::optional<std::uint32_t> findIgnoringCase(std::string_view relativePath) const;
+  // Readies a findIgnoringCase() of this path soon after, so that a walk over many paths
+  // does not wait for each one's place in the index.
+  void prefetchIgnoringCase(std::string_view relativePath) const {
+    index_.prefetch(hashIgnoringCase(relativePath));
+  }
   // True when this path or one differing only in letter case is held: the same profile key.
   bool containsIgnoringCase(std::string_view relativePath) const;
 

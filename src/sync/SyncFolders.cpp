@@ -400,6 +400,7 @@ class Run {
           localList, removableList, [&](std::string_view path) { return records.value(path); },
           [&](std::string_view path) { return records.keySpelling(path); }, recordsIgnored_};
       input.recordOffset = recordOffset_;
+      input.recordSoon = [&](std::string_view path) { records.prefetch(path); };
       plan = makePlan(input);
     });
     return plan;

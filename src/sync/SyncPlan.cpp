@@ -93,6 +93,9 @@ class Planner {
   // The first pass, over the local files from `begin` to `end`.
   void planLocalFiles(Plan& plan, std::uint32_t begin, std::uint32_t end) {
     for (std::uint32_t i = begin; i < end; ++i) {
+      if (i + kLookAhead < end) {
+        lookAhead(in_.local.path(i + kLookAhead));
+      }
       const auto path = in_.local.path(i);
       PlannedFile file{Pass::First, FileCase::Unchanged, i, removableCopyOf(path)};
       if (file.removableIndex != PlannedFile::kNotListed) {
@@ -115,6 +118,16 @@ class Planner {
       PlannedFile file{Pass::Second, FileCase::Unchanged, i};
       file.record = recordOf(in_.removable.path(i));
       add(plan, file, std::nullopt, in_.removable.facts(i));
+    }
+  }
+
+  // A large tree's indexes do not fit the processor's caches: what a file a few places on
+  // needs is fetched while the files before it are judged.
+  static constexpr std::uint32_t kLookAhead = 8;
+  void lookAhead(std::string_view path) const {
+    in_.removable.prefetchIgnoringCase(path);
+    if (in_.recordSoon) {
+      in_.recordSoon(path);
     }
   }
 

@@ -100,6 +100,9 @@ struct PlanInput {
   // The profile's fixed offset of the records; nothing for local time.
   std::optional<std::int64_t> recordOffset = std::nullopt;
   std::int64_t tolerance = kToleranceSeconds;
+  // Told of a path a few files before its record is asked for, so that the record can be
+  // fetched meanwhile; may be empty. Called from two threads at once.
+  std::function<void(std::string_view)> recordSoon = nullptr;
 };
 
 Plan makePlan(const PlanInput& input);
