@@ -1,6 +1,8 @@
 #include "common/Text.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace tandro {
 
@@ -66,22 +68,59 @@ std::string foldCase(std::string_view text) {
   return folded;
 }
 
+namespace {
+
+// Texts are compared and hashed eight characters at a time, each word with its ASCII capitals
+// lowered as foldedChar() lowers them: a capital is a byte from 'A' to 'Z', top bit clear.
+std::uint64_t foldedWord(std::uint64_t word) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kTopBits = 0x8080808080808080u;
+  const std::uint64_t low = word & ~kTopBits;
+  const std::uint64_t fromA = low + kOnes * (0x80 - 'A');      // top bit set from 'A' on
+  const std::uint64_t pastZ = low + kOnes * (0x80 - 'Z' - 1);  // top bit set past 'Z'
+  const std::uint64_t capitals = fromA & ~pastZ & ~word & kTopBits;
+  return word | (capitals >> 2);  // 0x80 >> 2 is the 0x20 between 'A' and 'a'
+}
+
+// The folded word at `at`, the end of the text padded with zero bytes.
+std::uint64_t foldedWordAt(std::string_view text, std::size_t at) {
+  std::uint64_t word = 0;
+  const std::size_t rest = text.size() - at;
+  if (rest >= sizeof word) {
+    std::memcpy(&word, text.data() + at, sizeof word);
+  } else {
+    std::memcpy(&word, text.data() + at, rest);
+  }
+  return foldedWord(word);
+}
+
+}  // namespace
+
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return foldedChar(x) == foldedChar(y);
-         });
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t at = 0; at < a.size(); at += sizeof(std::uint64_t)) {
+    if (foldedWordAt(a, at) != foldedWordAt(b, at)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::uint32_t hashIgnoringCase(std::string_view text) {
-  std::uint32_t hash = 2166136261u;  // FNV-1a
-  for (const char c : text) {
-    hash = (hash ^ static_cast<unsigned char>(foldedChar(c))) * 16777619u;
+  std::uint64_t hash = 0x9E3779B97F4A7C15u ^ text.size();
+  for (std::size_t at = 0; at < text.size(); at += sizeof(std::uint64_t)) {
+    hash = std::rotl((hash ^ foldedWordAt(text, at)) * 0xBF58476D1CE4E5B9u, 31);
   }
-  // Mixed, so that the low bits that pick a slot depend on every character.
-  hash ^= hash >> 16;
-  hash *= 0x85ebca6bu;
-  hash ^= hash >> 13;
-  return hash;
+  // Mixed (MurmurHash3's finalizer), so that the low bits that pick a slot depend on every
+  // character.
+  hash ^= hash >> 33;
+  hash *= 0xFF51AFD7ED558CCDu;
+  hash ^= hash >> 33;
+  hash *= 0xC4CEB9FE1A85EC53u;
+  hash ^= hash >> 33;
+  return static_cast<std::uint32_t>(hash);
 }
 
 }  // namespace tandro

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
+
 namespace tandro {
 namespace {
 
@@ -115,6 +117,39 @@ TEST(HashIndexReserveTest, ItemsHeldBeforeAndAddedAfterAreFound) {
   }
   for (std::size_t n = 0; n < hashes.size(); ++n) {
     EXPECT_EQ(keys.find(keyAt(n), hashes[n]), std::uint32_t(n)) << keyAt(n);
+  }
+}
+
+// The index's users key it by these two, a word at a time: at every length around a word's,
+// texts match and hash alike exactly when they differ only in ASCII letter case. Bytes with
+// the top bit set that would be capitals without it are other characters.
+TEST(TextKeyTest, LetterCaseAloneIsIgnoredAtEveryLength) {
+  const std::string pool =
+      "aZ@[`{\xC1\xDA"
+      "b0";
+  for (std::size_t length = 0; length <= 20; ++length) {
+    for (std::size_t shift = 0; shift < pool.size(); ++shift) {
+      std::string lower;
+      for (std::size_t i = 0; i < length; ++i) {
+        lower += pool[(i + shift) % pool.size()];
+      }
+      std::string upper = lower;
+      for (char& c : upper) {
+        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+      }
+      EXPECT_TRUE(equalIgnoringCase(lower, upper)) << lower;
+      EXPECT_EQ(hashIgnoringCase(lower), hashIgnoringCase(upper)) << lower;
+      for (std::size_t at = 0; at < length; ++at) {
+        for (const char other : {'@', '[', '`', '{', '\xE1', '\xFA'}) {
+          std::string changed = upper;
+          changed[at] = other;
+          if (foldCase(changed) != foldCase(lower)) {
+            EXPECT_FALSE(equalIgnoringCase(lower, changed)) << lower << " " << changed;
+          }
+        }
+      }
+      EXPECT_FALSE(equalIgnoringCase(lower, lower + "a"));
+    }
   }
 }
 
