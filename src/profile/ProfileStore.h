@@ -80,7 +80,8 @@ class ProfileStore {
   // The record's key as the profile spells it (keys ignore letter case), empty for none.
   std::string recordKeySpelling(const std::string& relativePath);
   // Hands `read` the records as they are now, under one lock and one look at the file: a
-  // run's plan reads every record at once, from more than one thread.
+  // run's plan reads every record at once, from more than one thread. `read` must not call
+  // the store.
   void readRecords(const std::function<void(const RecordReader&)>& read);
   // The size of the record section: about that of a listing of a tree the records speak of.
   IniDocument::SectionSize recordSectionSize();
