@@ -214,12 +214,17 @@ removable_mount() {
 }
 
 # The FUSE daemon may still be writing when the unmount returns; the image is whole only
-# once nothing holds it open.
+# once nothing holds it open. fusefat now and then refuses an unmount as busy right after
+# a run: it is asked again for a while before the bench gives up.
 removable_umount() {
   local image=$1 i
-  if mountpoint -q "$RMNT"; then
-    if [ "$REMOVABLE" = fat32 ]; then fusermount -u "$RMNT"; else umount "$RMNT"; fi
-  fi
+  for i in $(seq 50); do
+    mountpoint -q "$RMNT" || break
+    if [ "$REMOVABLE" = fat32 ]; then fusermount -u "$RMNT" 2>/dev/null && break
+    else umount "$RMNT" 2>/dev/null && break; fi
+    [ "$i" = 50 ] && { say "could not unmount $RMNT: busy"; exit 1; }
+    sleep 0.2
+  done
   if [ -n "$LOOP" ]; then
     losetup -d "$LOOP"
     LOOP=""
