@@ -19,6 +19,9 @@ inline bool isBlank(char c) {
 }
 std::string_view withoutLeadingBlanks(std::string_view text);
 
+// `text` without blanks at either end.
+std::string_view trimmed(std::string_view text);
+
 // The position of the first character of `text` that is one of the few in `set`, or npos.
 // std::string_view::find_first_of calls memchr once per character of `text`, which costs
 // more than the search itself on a profile of megabytes.
@@ -32,8 +35,6 @@ inline std::size_t findAnyOf(std::string_view text, std::string_view set) {
   }
   return std::string_view::npos;
 }
-// `text` without blanks at either end.
-std::string_view trimmed(std::string_view text);
 
 // `text` with ASCII letters lowered.
 std::string foldCase(std::string_view text);

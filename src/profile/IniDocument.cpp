@@ -277,15 +277,7 @@ void IniDocument::addLine(std::string_view text, LineEnd end) {
 // rehashed) step by step through a hundred thousand records.
 void IniDocument::indexKeys(Section& section) {
   section.keys.reserve(section.lines.size());
-  // The slot of each key is fetched a few lines ahead of its insertion.
-  constexpr std::uint32_t kAhead = 8;
-  const auto count = static_cast<std::uint32_t>(section.lines.size());
-  for (std::uint32_t index = 0; index < count; ++index) {
-    if (index + kAhead < count) {
-      if (const auto key = keyOf(lineText(section.lines[index + kAhead]))) {
-        section.keys.prefetch(hashIgnoringCase(*key));
-      }
-    }
+  for (std::uint32_t index = 0; index < section.lines.size(); ++index) {
     indexKey(section, index);
   }
 }

@@ -303,19 +303,22 @@ std::vector<std::pair<std::string, std::string>> ProfileStore::entries(const std
   return state_->current().entries(throughProfileCodePage(section));
 }
 
+// The file's key as the profile's lines hold it.
+std::string RecordReader::keyOf(std::string_view relativePath) {
+  return throughProfileCodePage(std::string(relativePath));
+}
+
 std::string RecordReader::value(std::string_view relativePath) const {
-  auto value = document_.value(kRecordSection, throughProfileCodePage(std::string(relativePath)));
+  auto value = document_.value(kRecordSection, keyOf(relativePath));
   return value ? asReturnedValue(std::move(*value), marked_) : std::string();
 }
 
 std::string RecordReader::keySpelling(std::string_view relativePath) const {
-  const auto key =
-      document_.keySpelling(kRecordSection, throughProfileCodePage(std::string(relativePath)));
-  return key.value_or(std::string());
+  return document_.keySpelling(kRecordSection, keyOf(relativePath)).value_or(std::string());
 }
 
 void RecordReader::prefetch(std::string_view relativePath) const {
-  document_.prefetch(kRecordSection, throughProfileCodePage(std::string(relativePath)));
+  document_.prefetch(kRecordSection, keyOf(relativePath));
 }
 
 std::string ProfileStore::readRecord(const std::string& relativePath) {

@@ -39,6 +39,8 @@ class RecordReader {
   void prefetch(std::string_view relativePath) const;
 
  private:
+  static std::string keyOf(std::string_view relativePath);
+
   const IniDocument& document_;
   bool marked_;  // the file is UTF-8 with the mark: values come back in the code page
 };
