@@ -34,7 +34,10 @@ TEST(DateTimeTest, ReadsPlainNumbersAsDaySerials) {
 
 TEST(DateTimeTest, RefusesEverythingElse) {
   for (const char* text : {"", "yes", "1x", "2008/13/01", "2008/02/30", "2008/02/19 24:00:00",
-                           "2008/02/19 9:60:00", "2008/02/19 9:05:03 PM", " 1", "2008/02/19 "}) {
+                           "2008/02/19 9:60:00", "2008/02/19 9:05:03 PM", " 1", "2008/02/19 ",
+                           // the written form's length and shape, but no time
+                           "2008/13/19 15:00:59", "0099/02/19 15:00:59", "2008/02/19 15:00:5x",
+                           "2008/02/19 15-00:59", "2008/02/19 +9:00:59"}) {
     EXPECT_FALSE(parseDateTime(text).has_value()) << text;
   }
 }
