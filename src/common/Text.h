@@ -49,4 +49,12 @@ bool isValidUtf8(std::string_view text);
 // on every character.
 std::uint32_t hashIgnoringCase(std::string_view text);
 
+// A name with its hashIgnoringCase(), worked out once for the several lookups of one name.
+struct HashedName {
+  explicit HashedName(std::string_view name) : text(name), hash(hashIgnoringCase(name)) {}
+  HashedName(std::string_view name, std::uint32_t hashOfName) : text(name), hash(hashOfName) {}
+  std::string_view text;
+  std::uint32_t hash;
+};
+
 }  // namespace tandro

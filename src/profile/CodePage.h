@@ -14,5 +14,7 @@ std::string toProfileCodePage(std::string text);
 // `text` as it comes back after a trip through the file, so that names and values in memory
 // match what a later load of the file gives.
 std::string throughProfileCodePage(std::string text);
+// Whether every conversion here is the identity, so that a name is its own profile key.
+bool profileCodePageIsIdentity();
 
 }  // namespace tandro

@@ -10,4 +10,8 @@ std::string toProfileCodePage(std::string text) {
   return text;
 }
 
+bool profileCodePageIsIdentity() {
+  return true;
+}
+
 }  // namespace tandro

@@ -30,4 +30,9 @@ std::string toProfileCodePage(std::string text) {
   return narrowed(widened(text), CP_ACP);
 }
 
+// Even a UTF-8 code page replaces what is not well-formed.
+bool profileCodePageIsIdentity() {
+  return false;
+}
+
 }  // namespace tandro

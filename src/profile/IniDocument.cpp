@@ -123,10 +123,11 @@ IniDocument::IniDocument(std::string text) : IniDocument() {
 const IniDocument::Line* IniDocument::firstLineOf(std::string_view sectionName,
                                                   std::string_view key) const {
   const auto index = findSection(sectionName);
-  if (!index) {
-    return nullptr;
-  }
-  const Section& section = sections_[*index];
+  return index ? firstLineIn(sections_[*index], HashedName(trimmed(key))) : nullptr;
+}
+
+const IniDocument::Line* IniDocument::firstLineIn(const Section& section,
+                                                  const HashedName& key) const {
   const auto last = lastLineOf(section, key);
   if (last == kNoLine) {
     return nullptr;
@@ -152,10 +153,17 @@ std::optional<std::string> IniDocument::keySpelling(std::string_view sectionName
   return std::string(namePart(lineText(*first)));
 }
 
-void IniDocument::prefetch(std::string_view sectionName, std::string_view key) const {
-  if (const auto index = findSection(sectionName)) {
-    sections_[*index].keys.prefetch(hashIgnoringCase(trimmed(key)));
+std::optional<std::string_view> IniDocument::valueIn(std::size_t section,
+                                                     const HashedName& key) const {
+  const Line* first = firstLineIn(sections_[section], key);
+  if (first == nullptr) {
+    return std::nullopt;
   }
+  return valueOf(lineText(*first));
+}
+
+void IniDocument::prefetchIn(std::size_t section, const HashedName& key) const {
+  sections_[section].keys.prefetch(key.hash);
 }
 
 std::vector<std::pair<std::string, std::string>> IniDocument::entries(
@@ -309,8 +317,11 @@ std::size_t IniDocument::slotOf(const Section& section, std::string_view name,
 
 // The last line of the key's chain, none when the section has no such key.
 std::uint32_t IniDocument::lastLineOf(const Section& section, std::string_view key) const {
-  key = trimmed(key);
-  return section.keys.item(slotOf(section, key, hashIgnoringCase(key)));
+  return lastLineOf(section, HashedName(trimmed(key)));
+}
+
+std::uint32_t IniDocument::lastLineOf(const Section& section, const HashedName& key) const {
+  return section.keys.item(slotOf(section, key.text, key.hash));
 }
 
 void IniDocument::appendLine(Section& section, std::string_view text) {

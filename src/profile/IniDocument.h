@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/HashIndex.h"
+#include "common/Text.h"
 #include "common/TextBlocks.h"
 
 namespace tandro {
@@ -35,8 +36,14 @@ class IniDocument {
   // The key as the line that value() reads spells it.
   std::optional<std::string> keySpelling(std::string_view sectionName, std::string_view key) const;
 
-  // Readies a value() of the key soon after: see HashIndex::prefetch.
-  void prefetch(std::string_view sectionName, std::string_view key) const;
+  // The first section named `sectionName`, for reads of many of its keys: its number stays
+  // valid as the document changes.
+  std::optional<std::size_t> findSection(std::string_view name) const;
+  // value() in a section found before, of a key without blanks around it; the text stays
+  // valid until the document changes.
+  std::optional<std::string_view> valueIn(std::size_t section, const HashedName& key) const;
+  // Readies a valueIn() of the key soon after: see HashIndex::prefetch.
+  void prefetchIn(std::size_t section, const HashedName& key) const;
 
   // Every key of the first section named `sectionName` with the value value() reads for it,
   // in the order of the lines.
@@ -90,11 +97,12 @@ class IniDocument {
   std::string_view lineText(const Line& line) const;
   void addLine(std::string_view text, LineEnd end);
   void indexKeys(Section& section);
-  std::optional<std::size_t> findSection(std::string_view name) const;
   const Line* firstLineOf(std::string_view sectionName, std::string_view key) const;
+  const Line* firstLineIn(const Section& section, const HashedName& key) const;
   Section& sectionForWriting(std::string_view name);
   std::size_t slotOf(const Section& section, std::string_view name, std::uint32_t hash) const;
   std::uint32_t lastLineOf(const Section& section, std::string_view key) const;
+  std::uint32_t lastLineOf(const Section& section, const HashedName& key) const;
   void appendLine(Section& section, std::string_view text);
   void indexKey(Section& section, std::uint32_t index);
   std::uint32_t endOfContent(Section& section) const;

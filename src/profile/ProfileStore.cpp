@@ -303,22 +303,55 @@ std::vector<std::pair<std::string, std::string>> ProfileStore::entries(const std
   return state_->current().entries(throughProfileCodePage(section));
 }
 
+RecordReader::RecordReader(const IniDocument& document, bool marked)
+    : document_(document), section_(document.findSection(kRecordSection)), marked_(marked) {}
+
 // The file's key as the profile's lines hold it.
 std::string RecordReader::keyOf(std::string_view relativePath) {
   return throughProfileCodePage(std::string(relativePath));
 }
 
+// Calls `use` with the file's key, without blanks around it. Where the code page changes
+// nothing, that is mostly the path itself, hash and all: a run reads its records without a
+// copy of each path.
+template <typename Use>
+void RecordReader::withKeyOf(const HashedName& relativePath, const Use& use) const {
+  if (profileCodePageIsIdentity() &&
+      trimmed(relativePath.text).size() == relativePath.text.size()) {
+    use(relativePath);
+    return;
+  }
+  const std::string key = keyOf(relativePath.text);
+  use(HashedName(trimmed(key)));
+}
+
+void RecordReader::read(const HashedName& relativePath, std::string& value) const {
+  value.clear();
+  if (!section_) {
+    return;
+  }
+  withKeyOf(relativePath, [&](const HashedName& key) {
+    if (const auto found = document_.valueIn(*section_, key)) {
+      value.assign(*found);
+      value = asReturnedValue(std::move(value), marked_);
+    }
+  });
+}
+
 std::string RecordReader::value(std::string_view relativePath) const {
-  auto value = document_.value(kRecordSection, keyOf(relativePath));
-  return value ? asReturnedValue(std::move(*value), marked_) : std::string();
+  std::string value;
+  read(HashedName(relativePath), value);
+  return value;
 }
 
 std::string RecordReader::keySpelling(std::string_view relativePath) const {
   return document_.keySpelling(kRecordSection, keyOf(relativePath)).value_or(std::string());
 }
 
-void RecordReader::prefetch(std::string_view relativePath) const {
-  document_.prefetch(kRecordSection, keyOf(relativePath));
+void RecordReader::prefetch(const HashedName& relativePath) const {
+  if (section_) {
+    withKeyOf(relativePath, [&](const HashedName& key) { document_.prefetchIn(*section_, key); });
+  }
 }
 
 std::string ProfileStore::readRecord(const std::string& relativePath) {

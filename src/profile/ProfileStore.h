@@ -29,19 +29,25 @@ inline constexpr std::size_t kLongValueLimit = 260;
 // may read through it while the store's call that handed it out lasts.
 class RecordReader {
  public:
-  RecordReader(const IniDocument& document, bool marked) : document_(document), marked_(marked) {}
+  RecordReader(const IniDocument& document, bool marked);
 
+  // Puts the value of the file's key into `value`, emptied when there is none: a caller
+  // that reads many values reuses one string's room.
+  void read(const HashedName& relativePath, std::string& value) const;
   // The value of the file's key, empty when there is none.
   std::string value(std::string_view relativePath) const;
   // The key as the profile spells it (keys ignore letter case), empty for none.
   std::string keySpelling(std::string_view relativePath) const;
   // Readies a read of the file's key soon after.
-  void prefetch(std::string_view relativePath) const;
+  void prefetch(const HashedName& relativePath) const;
 
  private:
   static std::string keyOf(std::string_view relativePath);
+  template <typename Use>
+  void withKeyOf(const HashedName& relativePath, const Use& use) const;
 
   const IniDocument& document_;
+  std::optional<std::size_t> section_;  // none: the profile has no records
   bool marked_;  // the file is UTF-8 with the mark: values come back in the code page
 };
 

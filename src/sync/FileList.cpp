@@ -43,8 +43,8 @@ std::size_t FileList::slotOf(std::string_view relativePath, std::uint32_t hash) 
       hash, [&](std::uint32_t index) { return equalIgnoringCase(path(index), relativePath); });
 }
 
-std::optional<std::uint32_t> FileList::findIgnoringCase(std::string_view relativePath) const {
-  const auto found = index_.item(slotOf(relativePath, hashIgnoringCase(relativePath)));
+std::optional<std::uint32_t> FileList::findIgnoringCase(const HashedName& relativePath) const {
+  const auto found = index_.item(slotOf(relativePath.text, relativePath.hash));
   if (found == HashIndex::kNoItem) {
     return std::nullopt;
   }

@@ -34,11 +34,14 @@ class FileList {
   std::optional<std::size_t> find(std::string_view relativePath) const;
   bool contains(std::string_view relativePath) const { return find(relativePath).has_value(); }
   // The position of this path in any letter case.
-  std::optional<std::uint32_t> findIgnoringCase(std::string_view relativePath) const;
+  std::optional<std::uint32_t> findIgnoringCase(const HashedName& relativePath) const;
+  std::optional<std::uint32_t> findIgnoringCase(std::string_view relativePath) const {
+    return findIgnoringCase(HashedName(relativePath));
+  }
   // Readies a findIgnoringCase() of this path soon after, so that a walk over many paths
   // does not wait for each one's place in the index.
-  void prefetchIgnoringCase(std::string_view relativePath) const {
-    index_.prefetch(hashIgnoringCase(relativePath));
+  void prefetchIgnoringCase(const HashedName& relativePath) const {
+    index_.prefetch(relativePath.hash);
   }
   // True when this path or one differing only in letter case is held: the same profile key.
   bool containsIgnoringCase(std::string_view relativePath) const;

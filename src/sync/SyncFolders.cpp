@@ -396,11 +396,9 @@ class Run {
     });
     Plan plan;
     context_.profile.readRecords([&](const RecordReader& records) {
-      PlanInput input{
-          localList, removableList, [&](std::string_view path) { return records.value(path); },
-          [&](std::string_view path) { return records.keySpelling(path); }, recordsIgnored_};
+      PlanInput input = planInputOf(localList, removableList, records);
+      input.recordsIgnored = recordsIgnored_;
       input.recordOffset = recordOffset_;
-      input.recordSoon = [&](std::string_view path) { records.prefetch(path); };
       plan = makePlan(input);
     });
     return plan;

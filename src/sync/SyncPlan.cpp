@@ -1,10 +1,12 @@
 #include "sync/SyncPlan.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <future>
 
 #include "common/Paths.h"
+#include "profile/ProfileStore.h"
 
 namespace tandro {
 
@@ -90,18 +92,29 @@ class Planner {
     }
   }
 
-  // The first pass, over the local files from `begin` to `end`.
+  // The first pass, over the local files from `begin` to `end`. A path is hashed once, a
+  // few files before it is judged, when what its lookups need is asked for.
   void planLocalFiles(Plan& plan, std::uint32_t begin, std::uint32_t end) {
-    for (std::uint32_t i = begin; i < end; ++i) {
-      if (i + kLookAhead < end) {
-        lookAhead(in_.local.path(i + kLookAhead));
+    std::array<std::uint32_t, kLookAhead> hashesAhead{};
+    const auto lookAhead = [&](std::uint32_t at) {
+      if (at < end) {
+        const HashedName path(in_.local.path(at));
+        hashesAhead[at % kLookAhead] = path.hash;
+        fetchLookupsOf(path);
       }
-      const auto path = in_.local.path(i);
+    };
+    for (std::uint32_t i = begin; i < begin + kLookAhead; ++i) {
+      lookAhead(i);
+    }
+    std::string recordText;  // one string's room for every record
+    for (std::uint32_t i = begin; i < end; ++i) {
+      const HashedName path(in_.local.path(i), hashesAhead[i % kLookAhead]);
+      lookAhead(i + kLookAhead);
       PlannedFile file{Pass::First, FileCase::Unchanged, i, removableCopyOf(path)};
       if (file.removableIndex != PlannedFile::kNotListed) {
         metOnRemovable_[file.removableIndex] = 1;
       }
-      file.record = recordOf(path);
+      file.record = recordOf(path, recordText);
       const std::optional<FileFacts> local = in_.local.facts(i);
       add(plan, file, local, plannedRemovableFacts(file, in_.removable));
     }
@@ -111,12 +124,13 @@ class Planner {
   // by the first: each listing holds a name in one letter case only, so it met exactly that
   // file.
   void planRemovableOnlyFiles(Plan& plan) {
+    std::string recordText;
     for (std::uint32_t i = 0; i < in_.removable.size(); ++i) {
       if (metOnRemovable_[i]) {
         continue;
       }
       PlannedFile file{Pass::Second, FileCase::Unchanged, i};
-      file.record = recordOf(in_.removable.path(i));
+      file.record = recordOf(HashedName(in_.removable.path(i)), recordText);
       add(plan, file, std::nullopt, in_.removable.facts(i));
     }
   }
@@ -124,7 +138,7 @@ class Planner {
   // A large tree's indexes do not fit the processor's caches: what a file a few places on
   // needs is fetched while the files before it are judged.
   static constexpr std::uint32_t kLookAhead = 8;
-  void lookAhead(std::string_view path) const {
+  void fetchLookupsOf(const HashedName& path) const {
     in_.removable.prefetchIgnoringCase(path);
     if (in_.recordSoon) {
       in_.recordSoon(path);
@@ -132,7 +146,7 @@ class Planner {
   }
 
   // Names are looked up as a drive that ignores letter case sees them, on every drive.
-  std::uint32_t removableCopyOf(std::string_view path) const {
+  std::uint32_t removableCopyOf(const HashedName& path) const {
     return in_.removable.findIgnoringCase(path).value_or(PlannedFile::kNotListed);
   }
 
@@ -146,16 +160,21 @@ class Planner {
 
   // Only the file's own name counts: a folder's letter case is left as each side has it.
   bool namesDiffer(const PlannedFile& file) const {
-    return file.pass == Pass::First && file.removableIndex != PlannedFile::kNotListed &&
-           nameOf(in_.local.path(file.index)) != nameOf(in_.removable.path(file.removableIndex));
+    if (file.pass != Pass::First || file.removableIndex == PlannedFile::kNotListed) {
+      return false;
+    }
+    const auto local = in_.local.path(file.index);
+    const auto removable = in_.removable.path(file.removableIndex);
+    return local != removable && nameOf(local) != nameOf(removable);
   }
 
-  std::int64_t recordOf(std::string_view path) const {
-    const std::string value = in_.recordOf(path);
-    if (value.empty()) {
+  // `text` is the caller's room for the record's text.
+  std::int64_t recordOf(const HashedName& path, std::string& text) const {
+    in_.recordOf(path, text);
+    if (text.empty()) {
       return kNoRecord;
     }
-    const auto written = parseDateTime(value);
+    const auto written = parseDateTime(text);
     if (!written) {
       throw Failure::ofNumber(failure_number::kTypeMismatch);
     }
@@ -193,6 +212,15 @@ class Planner {
 };
 
 }  // namespace
+
+PlanInput planInputOf(const FileList& local, const FileList& removable,
+                      const RecordReader& records) {
+  PlanInput input{local, removable,
+                  [&](const HashedName& path, std::string& record) { records.read(path, record); },
+                  [&](std::string_view path) { return records.keySpelling(path); }};
+  input.recordSoon = [&](const HashedName& path) { records.prefetch(path); };
+  return input;
+}
 
 std::int64_t recordOf(LocalSeconds written, const std::optional<std::int64_t>& offset) {
   if (written == 0) {

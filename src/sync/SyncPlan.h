@@ -88,9 +88,9 @@ struct Plan {
 struct PlanInput {
   const FileList& local;
   const FileList& removable;
-  // The record text of a relative path, empty for none; may throw a Failure. Both are
-  // called from two threads at once.
-  std::function<std::string(std::string_view)> recordOf;
+  // Puts the record text of a relative path into its second argument, emptied for none; may
+  // throw a Failure. Both are called from two threads at once.
+  std::function<void(const HashedName&, std::string&)> recordOf;
   // The record's key as the profile spells it, empty for none: of the two spellings of a
   // file name, the one that differs from it is the newer. Asked only when the sides differ.
   std::function<std::string(std::string_view)> recordKeySpelling;
@@ -102,10 +102,15 @@ struct PlanInput {
   std::int64_t tolerance = kToleranceSeconds;
   // Told of a path a few files before its record is asked for, so that the record can be
   // fetched meanwhile; may be empty. Called from two threads at once.
-  std::function<void(std::string_view)> recordSoon = nullptr;
+  std::function<void(const HashedName&)> recordSoon = nullptr;
 };
 
 Plan makePlan(const PlanInput& input);
+
+class RecordReader;
+// The input of a plan whose records `records` reads; it holds `records` by reference.
+PlanInput planInputOf(const FileList& local, const FileList& removable,
+                      const RecordReader& records);
 
 // The relative path (the local spelling where the file is listed there) and the facts on
 // each side that a planned file was judged by.

@@ -264,6 +264,17 @@ TEST_F(ProfileStoreTest, KeyHoldingEqualsIsWrittenButNeverFound) {
   EXPECT_EQ(store.readRecord("a"), "b.txt=2008/02/19 15:00:59");
 }
 
+TEST_F(ProfileStoreTest, RecordKeysMatchWithoutLetterCaseAndBlanksAroundThem) {
+  putProfile("[Tandro]\r\nDir\\A.txt=1\r\n b.txt =2\r\n");
+  for (const auto& [path, record] : {std::pair{"dir\\a.TXT", "1"},
+                                     {"b.txt", "2"},
+                                     {" b.txt", "2"},
+                                     {"b.txt ", "2"},
+                                     {"b.txt.", ""}}) {
+    EXPECT_EQ(store.readRecord(path), record) << path;
+  }
+}
+
 TEST_F(ProfileStoreTest, FailedRewriteLeavesTheOldFile) {
   putProfile("[Path]\r\nLocal=old\r\n");
   for (const std::string call : {"writeFile", "renameFile"}) {

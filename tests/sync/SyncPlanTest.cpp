@@ -15,10 +15,10 @@ constexpr const char* kBaseText = "2008/02/19 15:00:59";
 
 using Records = std::map<std::string, std::string, std::less<>>;
 
-std::function<std::string(std::string_view)> recordsFrom(const Records& records) {
-  return [records](std::string_view path) {
-    const auto found = records.find(path);
-    return found == records.end() ? std::string() : found->second;
+std::function<void(const HashedName&, std::string&)> recordsFrom(const Records& records) {
+  return [records](const HashedName& path, std::string& record) {
+    const auto found = records.find(path.text);
+    record = found == records.end() ? std::string() : found->second;
   };
 }
 
@@ -133,8 +133,8 @@ TEST_P(SpellingTest, OneFileUnderTwoSpellings) {
   local.add("Notes\\A.txt", kBase + row.localAge, 1);
   FileList removable;
   removable.add(row.removablePath, kBase, 1);
-  const auto record = [&](std::string_view) {
-    return std::string(row.keySpelling ? kBaseText : "");
+  const auto record = [&](const HashedName&, std::string& text) {
+    text = row.keySpelling ? kBaseText : "";
   };
   const auto keySpelling = [&](std::string_view) {
     return std::string(row.keySpelling ? row.keySpelling : "");
