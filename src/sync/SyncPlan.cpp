@@ -106,7 +106,7 @@ class Planner {
     for (std::uint32_t i = begin; i < begin + kLookAhead; ++i) {
       lookAhead(i);
     }
-    std::string recordText;  // one string's room for every record
+    RecordTexts records;
     for (std::uint32_t i = begin; i < end; ++i) {
       const HashedName path(in_.local.path(i), hashesAhead[i % kLookAhead]);
       lookAhead(i + kLookAhead);
@@ -114,7 +114,7 @@ class Planner {
       if (file.removableIndex != PlannedFile::kNotListed) {
         metOnRemovable_[file.removableIndex] = 1;
       }
-      file.record = recordOf(path, recordText);
+      file.record = recordOf(path, records);
       const std::optional<FileFacts> local = in_.local.facts(i);
       add(plan, file, local, plannedRemovableFacts(file, in_.removable));
     }
@@ -124,13 +124,13 @@ class Planner {
   // by the first: each listing holds a name in one letter case only, so it met exactly that
   // file.
   void planRemovableOnlyFiles(Plan& plan) {
-    std::string recordText;
+    RecordTexts records;
     for (std::uint32_t i = 0; i < in_.removable.size(); ++i) {
       if (metOnRemovable_[i]) {
         continue;
       }
       PlannedFile file{Pass::Second, FileCase::Unchanged, i};
-      file.record = recordOf(HashedName(in_.removable.path(i)), recordText);
+      file.record = recordOf(HashedName(in_.removable.path(i)), records);
       add(plan, file, std::nullopt, in_.removable.facts(i));
     }
   }
@@ -169,16 +169,28 @@ class Planner {
   }
 
   // `text` is the caller's room for the record's text.
-  std::int64_t recordOf(const HashedName& path, std::string& text) const {
-    in_.recordOf(path, text);
-    if (text.empty()) {
+  // A pass's room for record texts, with the last one it read: files judged one after
+  // another were mostly copied in the same second, and their records read alike.
+  struct RecordTexts {
+    std::string text;
+    std::string last;
+    std::int64_t lastRecord = kNoRecord;
+  };
+
+  std::int64_t recordOf(const HashedName& path, RecordTexts& texts) const {
+    in_.recordOf(path, texts.text);
+    if (texts.text.empty()) {
       return kNoRecord;
     }
-    const auto written = parseDateTime(text);
-    if (!written) {
-      throw Failure::ofNumber(failure_number::kTypeMismatch);
+    if (texts.text != texts.last) {
+      const auto written = parseDateTime(texts.text);
+      if (!written) {
+        throw Failure::ofNumber(failure_number::kTypeMismatch);
+      }
+      texts.lastRecord = tandro::recordOf(*written, in_.recordOffset);
+      texts.last = texts.text;
     }
-    const std::int64_t record = tandro::recordOf(*written, in_.recordOffset);
+    const std::int64_t record = texts.lastRecord;
     return in_.recordsIgnored && record != kExcludedRecord ? kNoRecord : record;
   }
 
