@@ -42,10 +42,11 @@ struct FileStamp {
 };
 
 // Told the bytes copied so far as a copy goes on, after each piece of at most kCopyPiece.
-// A piece is small: the system may hold a writer back for each piece it dirties, and the
-// window paints only between pieces.
+// The window paints only between pieces: a piece is a few milliseconds of the kernel's
+// copying, and its writing out to the device begins as soon as it is copied, so that the
+// system seldom holds the writer back for pages waiting to be written.
 using CopyProgress = std::function<void(std::int64_t copied)>;
-inline constexpr std::int64_t kCopyPiece = 1 << 18;
+inline constexpr std::int64_t kCopyPiece = 1 << 23;
 
 // Takes the next piece of a file being written; throws when the write fails.
 using PieceWriter = std::function<void(std::string_view piece)>;
