@@ -586,8 +586,13 @@ bench_big() {
   [ -n "$TANDRO" ] && tools+=(tandro)
   [ -n "$TANDRO" ] && [ -n "$GUI" ] && tools+=(gui)
   [ -n "$GUI" ] || NOTES[gui]="no gui_run found (a GUI build's bench/gui_run, or --gui): the window was not timed"
+  local shift_by order
   for r in $(seq "$RUNS"); do
-    for tool in "${tools[@]}"; do
+    # Each run starts with another tool: the host writes the image back on its own
+    # schedule, and the tool after another's 4 GiB copy and sync meets that writing.
+    shift_by=$(( (r - 1) % ${#tools[@]} ))
+    order=("${tools[@]:shift_by}" "${tools[@]:0:shift_by}")
+    for tool in "${order[@]}"; do
       say "large file: first copy, $tool, run $r"
       first_copy big "$tool" "$r"
       if [ "$tool" = gui ]; then
