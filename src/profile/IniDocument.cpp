@@ -137,11 +137,9 @@ const IniDocument::Line* IniDocument::firstLineIn(const Section& section,
 
 std::optional<std::string> IniDocument::value(std::string_view sectionName,
                                               std::string_view key) const {
-  const Line* first = firstLineOf(sectionName, key);
-  if (first == nullptr) {
-    return std::nullopt;
-  }
-  return std::string(valueOf(lineText(*first)));
+  const auto section = findSection(sectionName);
+  const auto found = section ? valueIn(*section, HashedName(trimmed(key))) : std::nullopt;
+  return found ? std::optional<std::string>(*found) : std::nullopt;
 }
 
 std::optional<std::string> IniDocument::keySpelling(std::string_view sectionName,

@@ -168,7 +168,6 @@ class Planner {
     return local != removable && nameOf(local) != nameOf(removable);
   }
 
-  // `text` is the caller's room for the record's text.
   // A pass's room for record texts, with the last one it read: files judged one after
   // another were mostly copied in the same second, and their records read alike.
   struct RecordTexts {
