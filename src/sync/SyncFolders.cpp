@@ -554,9 +554,16 @@ class Run {
 
   void logAndTransfer(const char* label, bool towardsRemovable, const Situation& situation) {
     context_.host.addLog(situation.pathOn(!towardsRemovable) + label);
-    if (!context_.host.previewEnabled()) {
-      transfer(towardsRemovable, situation);
+    if (!context_.host.previewEnabled() && !transfer(towardsRemovable, situation)) {
+      skipAndJudgeAgain(situation);
     }
+  }
+
+  // What the copy was to replace changed while it was made: the copy is gone, the line of
+  // the transfer is marked skipped, and the file is judged by what is there now.
+  void skipAndJudgeAgain(const Situation& situation) {
+    context_.host.prependToLog(text::kSkipMark);
+    carryOut(situation);
   }
 
   // The name is carried, the content stays: no copy.
@@ -624,7 +631,9 @@ class Run {
     const bool towardsRemovable = answer == Answer::Yes;
     context_.host.addLog(situation.pathOn(!towardsRemovable) +
                          (towardsRemovable ? text::kToRemovableUpdate : text::kToLocalUpdate));
-    transfer(towardsRemovable, situation);
+    if (!transfer(towardsRemovable, situation)) {
+      skipAndJudgeAgain(situation);
+    }
   }
 
   static std::string timeText(const std::optional<FileFacts>& facts) {
@@ -632,15 +641,20 @@ class Run {
   }
 
   // The copy takes the source's file name: a destination spelt otherwise is renamed first.
-  void transfer(bool towardsRemovable, const Situation& situation) {
+  // False when the destination changed while the copy was made: nothing was replaced then.
+  [[nodiscard]] bool transfer(bool towardsRemovable, const Situation& situation) {
     const std::string& sourceRoot = towardsRemovable ? context_.localRoot : context_.removableRoot;
     const std::string& destinationRoot =
         towardsRemovable ? context_.removableRoot : context_.localRoot;
     const std::string& path = situation.pathOn(!towardsRemovable);
-    const bool replacing = (towardsRemovable ? situation.removable : situation.local).has_value();
-    targetPath_ =
-        fullPath(destinationRoot, replacing ? respelt(towardsRemovable, situation) : path);
+    auto destination = towardsRemovable ? situation.removable : situation.local;
+    const std::string destinationPath = destination ? respelt(towardsRemovable, situation) : path;
+    targetPath_ = fullPath(destinationRoot, destinationPath);
     targetRoot_ = &destinationRoot;
+    if (destinationPath != situation.pathOn(towardsRemovable)) {
+      // Some drives date a renamed file anew.
+      reportingFailures([&] { destination = context_.fileSystem.normalFile(targetPath_); });
+    }
     const auto& source = towardsRemovable ? situation.local : situation.removable;
     const bool longCopy = source && source->size >= kLongCopyBytes;
     if (longCopy) {
@@ -648,13 +662,18 @@ class Run {
       flushAll();
     }
     written_.insert(&destinationRoot);
+    bool placed = false;
+    const auto replacing = [&] {
+      return context_.fileSystem.normalFile(targetPath_) == destination;
+    };
     attempt([&] {
       const std::string sourcePath = fullPath(sourceRoot, path);
       refuseLinkedFolders(sourceRoot, sourcePath);
       refuseLinkedFolders(destinationRoot, targetPath_);
       auto prepared = ahead_ ? ahead_->take(sourcePath, targetPath_) : std::nullopt;
       const auto copy = [&](const CopyProgress& progress) {
-        Crypt(sourcePath, targetPath_, context_.fileSystem, progress, std::move(prepared));
+        placed = Crypt(sourcePath, targetPath_, context_.fileSystem, progress, std::move(prepared),
+                       replacing);
       };
       if (!longCopy) {
         copy([&](std::int64_t copied) { context_.host.copied(bytesCopied_ + copied); });
@@ -665,12 +684,16 @@ class Run {
       keepingHostDrawn([&] { copy([&](std::int64_t bytes) { copied = bytes; }); }, tellHost);
       tellHost();  // the last piece, which came after the last beat
     });
+    if (!placed) {
+      return false;
+    }
     copiedFolders_.insert(folderKey(towardsRemovable, path));
     bytesCopied_ += static_cast<std::uint64_t>(source ? source->size : 0);
     // A file dated in the future is newer than "now" for as long as it is in the future:
     // its record is its own time, so that it is in step afterwards.
     recordWhenDurable(path, std::max(context_.clock.now(), source ? source->modified : 0),
                       path != situation.pathOn(towardsRemovable));
+    return true;
   }
 
   // Gives the file on one side the other side's file name where the two differ in letter

@@ -72,9 +72,10 @@ bool isLeftoverTemporary(std::string_view name) {
   return maker && !processRuns(*maker);
 }
 
-void Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem,
-           const CopyProgress& progress, std::optional<PreparedCopy> prepared) {
-  passingFailuresAs("Crypt>", [&] {
+bool Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem,
+           const CopyProgress& progress, std::optional<PreparedCopy> prepared,
+           const std::function<bool()>& replacing) {
+  return passingFailuresAs("Crypt>", [&] {
     const std::string temporary = prepared ? prepared->temporary : temporaryPathBeside(destination);
     try {
       if (prepared && prepared->failure) {
@@ -90,7 +91,12 @@ void Crypt(const std::string& source, const std::string& destination, FileSystem
         }
         copyOneVersion(source, temporary, fileSystem, progress);
       }
+      if (replacing && !replacing()) {
+        fileSystem.removeFile(temporary);
+        return false;
+      }
       fileSystem.renameFile(temporary, destination);
+      return true;
     } catch (const Failure& failure) {
       removeTemporaryQuietly(fileSystem, temporary);
       throw namingDestination(failure, temporary, destination);

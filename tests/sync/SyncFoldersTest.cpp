@@ -592,6 +592,23 @@ TEST_F(SyncFoldersTest, AnEditDuringAQuestionMakesALaterFileAConflict) {
   EXPECT_EQ(host.log, completion() + "z.txt  ローカルへ更新\r\nスキップ:a\\ask.txt  削除\r\n");
 }
 
+TEST_F(SyncFoldersTest, AnEditOnTheDriveWhileItsCopyIsMadeIsNotOverwritten) {
+  put(local, "z.txt", "changed locally", kBase + 60);
+  put(removable, "z.txt", "old");
+  record("z.txt", kBaseText);
+  files.afterCall(Call::CopyFile,
+                  [&] { put(removable, "z.txt", "edited on the drive", kBase + 120); });
+  host.answers = {Answer::No};
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_TRUE(host.questions[0].starts_with("両方更新されているファイルです。"))
+      << host.questions[0];
+  EXPECT_EQ(contentOf(removable, "z.txt"), "edited on the drive");
+  EXPECT_EQ(contentOf(local, "z.txt"), "edited on the drive");
+  EXPECT_EQ(host.log,
+            completion() + "z.txt  ローカルへ更新\r\nスキップ:z.txt  リムーバブルへ更新\r\n");
+}
+
 TEST_F(SyncFoldersTest, FilesGoneOrBackDuringTheRunAreNeitherFailuresNorDeleted) {
   put(local, "a/ask.txt", "asked");
   record("a\\ask.txt", kBaseText);

@@ -45,6 +45,15 @@ TEST_F(TransferTest, CryptReplacesTheDestinationAndKeepsTheSourceTime) {
   EXPECT_EQ(namesBeside(at("removable/a.txt")), std::vector<std::string>{"a.txt"});
 }
 
+TEST_F(TransferTest, CryptLeavesADestinationItMayNoLongerReplaceAsItFoundIt) {
+  test::writeFile(at("local/a.txt"), "new content");
+  test::writeFile(at("removable/a.txt"), "edited meanwhile");
+  EXPECT_FALSE(
+      Crypt(at("local/a.txt"), at("removable/a.txt"), files, {}, {}, [] { return false; }));
+  EXPECT_EQ(test::readFile(at("removable/a.txt")), "edited meanwhile");
+  EXPECT_EQ(namesBeside(at("removable/a.txt")), std::vector<std::string>{"a.txt"});
+}
+
 TEST_F(TransferTest, CryptIntoAMissingFolderIsPathNotFoundAndWorksAfterMakeFolders) {
   test::writeFile(at("local/a.txt"), "a");
   const std::string destination = at("removable/x/y/a.txt");
