@@ -30,7 +30,8 @@ Times, on a fresh journaled ext4 image mounted through a loop device:
   first copy into an empty removable root      cp -a, rsync -a, unison, tandro-sync,
                                                each followed by sync (timed with it)
   re-sync with nothing changed                 rsync -a, unison, tandro-sync,
-                                               plus the scan floor (find over both trees)
+                                               plus the scan floor (find over both trees);
+                                               on FAT32 and exFAT also rsync -a --delete
   re-sync after a change set on the local tree rsync -a --delete, unison, tandro-sync
                                                (1% modified, 0.5% added, 0.5% deleted)
   peak resident memory in the first copy and the no-change re-sync (GNU time)
@@ -341,13 +342,13 @@ tool_argv() {
   case $tool in
     cp) if [ "$REMOVABLE" = fat32 ]; then ARGV=(cp -R --preserve=timestamps "$LOCAL/." "$REMOTE/")
         else ARGV=(cp -a "$LOCAL/." "$REMOTE/"); fi ;;
-    rsync)
+    rsync | rsync-delete)
       case $REMOVABLE in
         ext4) ARGV=(rsync -a) ;;
         fat32) ARGV=(rsync -rlt --modify-window=1) ;;
         exfat) ARGV=(rsync -a --modify-window=1) ;;
       esac
-      [ "$case" = change ] && ARGV+=(--delete)
+      [ "$case" = change ] || [ "$tool" = rsync-delete ] && ARGV+=(--delete)
       ARGV+=("$LOCAL/" "$REMOTE/") ;;
     unison) ARGV=(unison "$LOCAL" "$REMOTE" -batch -times -confirmbigdeletes=false -log=false)
             if [ "$REMOVABLE" = ext4 ]; then ARGV+=(-perms 0); else ARGV+=(-fat); fi ;;
@@ -360,7 +361,7 @@ tool_argv() {
 # says so with exit 23: that is known and no failure as long as the mirror check passes.
 known_failure() {
   local tool=$1 rc=$2 out=$3 unknown
-  [ "$tool" = rsync ] && [ "$REMOVABLE" = fat32 ] && [ "$rc" = 23 ] || return 1
+  [[ "$tool" = rsync* ]] && [ "$REMOVABLE" = fat32 ] && [ "$rc" = 23 ] || return 1
   unknown=$(grep -E '^rsync' "$out" |
     grep -v -E 'failed to set permissions on .*: Function not implemented \(38\)$' |
     grep -v 'some files/attrs were not transferred' || true)
@@ -533,8 +534,11 @@ bench_size() {
 
   tools=(rsync unison)
   [ "$BASE" = tandro ] && tools+=(tandro)
+  # rsync without --delete never reads the removable tree's folders; a two-way sync must.
+  local none_tools=("${tools[@]}")
+  [ "$REMOVABLE" = ext4 ] || none_tools+=(rsync-delete)
   for r in $(seq "$RUNS"); do
-    for tool in "${tools[@]}" floor; do
+    for tool in "${none_tools[@]}" floor; do
       say "$n files: no-change re-sync, $tool, run $r"
       fresh_resync local0
       # Each floor from a fresh mount: FUSE keeps what one scan looked up for a second.
@@ -728,6 +732,11 @@ report() {
       fat32) echo "- On FAT32: cp -R --preserve=timestamps and rsync -rlt --modify-window=1, as fusefat refuses chmod and chown (ENOSYS), so cp -a exits 1 and rsync -a cannot make its temporary files; unison -fat. Times are compared within FAT's 2-second step." ;;
       exfat) echo "- On exFAT: cp -a, rsync -a --modify-window=1 and unison -fat; exfat-fuse shows every file as mode 777 and ignores chmod and chown." ;;
     esac
+    if [ "$REMOVABLE" != ext4 ]; then
+      for n in "${FILES[@]}"; do
+        echo "- $(thousands "$n") files, nothing changed: rsync without --delete never reads the removable tree's folders, which a two-way sync must; with --delete it took $(cell "$n|none|rsync-delete" time) (tandro-sync ÷ it: $(ratio "$(cell_value "$n|none|tandro" time)" "$(cell_value "$n|none|rsync-delete" time)"))."
+      done
+    fi
     [ -n "${NOTES[known-rsync]:-}" ] && echo "- rsync exited 23 where it could not set permission bits (ENOSYS on fusefat) and reported nothing else; its result passed or failed the mirror check on its own."
   fi
   if [ -n "$BIG" ]; then
