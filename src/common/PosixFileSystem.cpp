@@ -138,10 +138,13 @@ bool copyInKernel(int from, int to, std::int64_t size, const std::string& fromPa
   return true;
 }
 
-void copyContent(int from, int to, const std::string& fromPath, const std::string& toPath,
-                 const CopyProgress& progress) {
+// The copy through user space, between file systems the kernel cannot copy between (as to
+// most removable drives). A large file's pieces begin writing out as the kernel copy's do.
+void copyContent(int from, int to, std::int64_t size, const std::string& fromPath,
+                 const std::string& toPath, const CopyProgress& progress) {
   static constexpr std::size_t kBufferSize = 1 << 17;
   std::string buffer(kBufferSize, '\0');
+  std::int64_t writingOutFrom = 0;
   for (std::int64_t copied = 0;;) {
     const ssize_t count = ::read(from, buffer.data(), buffer.size());
     if (count == 0) {
@@ -155,6 +158,10 @@ void copyContent(int from, int to, const std::string& fromPath, const std::strin
     }
     writeAll(to, buffer.data(), static_cast<std::size_t>(count), toPath);
     copied += count;
+    if (size > kCopyPiece && copied - writingOutFrom >= kCopyPiece) {
+      startWritingOut(to, writingOutFrom, copied - writingOutFrom);
+      writingOutFrom = copied;
+    }
     if (progress) {
       progress(copied);
     }
@@ -241,7 +248,7 @@ FileStamp PosixFileSystem::copyFile(const std::string& from, const std::string& 
     fail(to, PathRole::Folder);
   }
   if (!copyInKernel(source.get(), target.get(), status.st_size, from, progress)) {
-    copyContent(source.get(), target.get(), from, to, progress);
+    copyContent(source.get(), target.get(), status.st_size, from, to, progress);
   }
   carryPermissions(target.get(), status.st_mode, to);
   const timespec times[2] = {status.st_atim, status.st_mtim};
