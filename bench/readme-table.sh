@@ -28,6 +28,8 @@ Builds tandro-sync and gui_run (Release) in an emptied build folder, then runs:
   bench/run.sh --removable fat32 -n 10000          the removable root on FAT32 (fusefat)
   bench/run.sh --removable exfat -n 10000          the removable root on exFAT (exfat-fuse)
   bench/run.sh --big-file 4G                       one 4 GiB file, with the window
+  bench/run.sh --big-file 4G --removable xfs       the same file copied to xfs (through
+                                                   user space, as to a removable drive)
 and puts the results between the bench markers of README.md. Installs what building
 and the benchmark need with apt-get. Run it on a quiet machine: the full run takes
 about an hour (fusefat copies some 100 files a second), --million adds hours.
@@ -109,6 +111,7 @@ section 1-ext4 --no-header -r "$RUNS" "${size_args[@]}"
 section 3-fat32 --no-header -r "${FAT_RUNS:-$RUNS}" --removable fat32 -n "$REMOVABLE_FILES"
 section 4-exfat --no-header -r "$RUNS" --removable exfat -n "$REMOVABLE_FILES"
 section 5-big --no-header -r "$RUNS" --big-file "$BIG"
+section 6-big-xfs --no-header -r "$RUNS" --big-file "$BIG" --removable xfs
 
 BLOCK=$PARTS/block.md
 {

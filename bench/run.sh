@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Side-by-side timing of tandro-sync against cp -a, rsync and unison on the same trees,
 # on a fresh loop-mounted ext4 image (the removable root optionally on a FAT32 or exFAT
-# image mounted through FUSE), and of one large file against cp; prints Markdown tables
+# image mounted through FUSE, or on xfs), and of one large file against cp; prints Markdown tables
 # of medians and ratios.
 set -euo pipefail
 export LC_ALL=C
@@ -51,8 +51,10 @@ options:
                      repository its build folder lies in)
   -w, --work DIR     where the image, logs and results go (default $WORK)
       --removable FS the removable root's file system: ext4 (default, the same image as
-                     the local tree), fat32 (mkfs.vfat image through fusefat) or exfat
-                     (mkfs.exfat image through exfat-fuse); the local tree stays on ext4
+                     the local tree), fat32 (mkfs.vfat image through fusefat), exfat
+                     (mkfs.exfat image through exfat-fuse) or xfs (mkfs.xfs image, kernel
+                     driver; with --big-file, a copy between file systems); the local
+                     tree stays on ext4
       --big-file [SIZE]  also time one file of SIZE (default 4G; numfmt IEC suffixes)
       --small        files of 0-1 KiB instead of 1-16 KiB (for 1,000,000-file trees)
       --seed S       seed of the tree and of the change set (default 1)
@@ -63,7 +65,7 @@ options:
   -h, --help         this text
 
 Installs rsync, unison, time, g++, e2fsprogs and, for --removable, dosfstools, fusefat,
-exfatprogs, exfat-fuse and psmisc with apt-get when they are missing.
+exfatprogs, exfat-fuse, psmisc and xfsprogs with apt-get when they are missing.
 Run as root (mount, losetup). Logs of every run are kept in DIR/logs.
 EOF
 }
@@ -91,11 +93,11 @@ while [ $# -gt 0 ]; do
   esac
 done
 case $REMOVABLE in
-  ext4|fat32|exfat) ;;
-  *) echo "run.sh: --removable takes ext4, fat32 or exfat" >&2; exit 2 ;;
+  ext4|fat32|exfat|xfs) ;;
+  *) echo "run.sh: --removable takes ext4, fat32, exfat or xfs" >&2; exit 2 ;;
 esac
-if [ -n "$BIG" ] && [ "$REMOVABLE" != ext4 ]; then
-  echo "run.sh: --big-file runs on ext4 only (FAT32 cannot hold a 4 GiB file)" >&2; exit 2
+if [ -n "$BIG" ] && [ "$REMOVABLE" != ext4 ] && [ "$REMOVABLE" != xfs ]; then
+  echo "run.sh: --big-file runs on ext4 and xfs only (FAT32 cannot hold a 4 GiB file)" >&2; exit 2
 fi
 if [ ${#FILES[@]} -eq 0 ] && [ "$HEADER_ONLY" = 0 ] && [ -z "$BIG" ]; then
   if [ "$REMOVABLE" = ext4 ]; then FILES=(10000 100000); else FILES=(10000); fi
@@ -117,6 +119,7 @@ if [ "$REMOVABLE" != ext4 ] || [ "$HEADER_ONLY" = 1 ]; then
   command -v mkfs.exfat >/dev/null || missing+=(exfatprogs)
   command -v mount.exfat-fuse >/dev/null || missing+=(exfat-fuse)
   command -v fuser >/dev/null || missing+=(psmisc)
+  command -v mkfs.xfs >/dev/null || missing+=(xfsprogs)
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   say "installing ${missing[*]}"
@@ -186,6 +189,7 @@ fs_name() {
     ext4) echo "ext4" ;;
     fat32) echo "FAT32 (mkfs.vfat -F 32, mounted through fusefat)" ;;
     exfat) echo "exFAT (mkfs.exfat, mounted through exfat-fuse on a loop device)" ;;
+    xfs) echo "xfs (mkfs.xfs, mounted on a loop device; no tool can have the kernel copy into it from ext4, so every copy goes through user space, as to most removable drives)" ;;
   esac
 }
 
@@ -199,6 +203,7 @@ removable_make() {
   case $REMOVABLE in
     fat32) mkfs.vfat -F 32 "$image" >/dev/null ;;
     exfat) mkfs.exfat "$image" >/dev/null ;;
+    xfs) mkfs.xfs -q "$image" ;;
   esac
 }
 
@@ -210,6 +215,7 @@ removable_mount() {
     exfat)
       LOOP=$(losetup -f --show "$image")
       TZ=UTC mount.exfat-fuse "$LOOP" "$RMNT" >>"$LOGDIR/mount.log" 2>&1 ;;
+    xfs) mount -o loop "$image" "$RMNT" >>"$LOGDIR/mount.log" 2>&1 ;;
   esac
   mountpoint -q "$RMNT" || { say "could not mount $image (see $LOGDIR/mount.log)"; exit 1; }
 }
@@ -236,6 +242,15 @@ removable_umount() {
     sleep 0.1
   done
   return 0
+}
+
+# The pristine empty removable image of <MiB>, with the removable root in it.
+empty_removable() {
+  removable_make "$P/empty.img" "$1"
+  removable_mount "$P/empty.img"
+  mkdir "$REMOTE"
+  removable_umount "$P/empty.img"
+  NOTES[removable]="the removable root is a folder on $(fs_name), an image of $1 MiB on the ext4 image"
 }
 
 # A working copy of a pristine image, mounted.
@@ -344,14 +359,14 @@ tool_argv() {
         else ARGV=(cp -a "$LOCAL/." "$REMOTE/"); fi ;;
     rsync | rsync-delete)
       case $REMOVABLE in
-        ext4) ARGV=(rsync -a) ;;
+        ext4 | xfs) ARGV=(rsync -a) ;;
         fat32) ARGV=(rsync -rlt --modify-window=1) ;;
         exfat) ARGV=(rsync -a --modify-window=1) ;;
       esac
       [ "$case" = change ] || [ "$tool" = rsync-delete ] && ARGV+=(--delete)
       ARGV+=("$LOCAL/" "$REMOTE/") ;;
     unison) ARGV=(unison "$LOCAL" "$REMOTE" -batch -times -confirmbigdeletes=false -log=false)
-            if [ "$REMOVABLE" = ext4 ]; then ARGV+=(-perms 0); else ARGV+=(-fat); fi ;;
+            case $REMOVABLE in ext4 | xfs) ARGV+=(-perms 0) ;; *) ARGV+=(-fat) ;; esac ;;
     tandro) ARGV=("$TANDRO" --profile-dir "$PROFDIR" bench) ;;
     gui) ARGV=(env QT_QPA_PLATFORM=offscreen "$GUI" sync "$PROFDIR" bench "$LOGDIR/gui.log") ;;
   esac
@@ -487,13 +502,7 @@ bench_size() {
   fi
   fresh_image "tree-$n" "$(( n * per_file_kib + 1024 * 1024 + 3 * fat_mib * 1024 ))" \
     $(( 4 * n + n / 5 + 10000 ))
-  if [ "$REMOVABLE" != ext4 ]; then
-    removable_make "$P/empty.img" "$fat_mib"
-    removable_mount "$P/empty.img"
-    mkdir "$REMOTE"
-    removable_umount "$P/empty.img"
-    NOTES[removable]="the removable root is a folder on $(fs_name), an image of $fat_mib MiB on the ext4 image"
-  fi
+  [ "$REMOVABLE" = ext4 ] || empty_removable "$fat_mib"
 
   say "$n files: making the tree"
   local small=()
@@ -586,6 +595,7 @@ bench_big() {
   # The first large write to a fresh file system pays for loading its allocation
   # metadata; an untimed copy takes that away from whichever tool would run first.
   cp "$P/local0/big.bin" "$P/warm-up.bin" && sync && rm "$P/warm-up.bin" && sync
+  [ "$REMOVABLE" = ext4 ] || empty_removable $(( bytes / 1048576 + 1024 ))
   local tools=(cp)
   [ -n "$TANDRO" ] && tools+=(tandro)
   [ -n "$TANDRO" ] && [ -n "$GUI" ] && tools+=(gui)
@@ -741,7 +751,7 @@ report() {
   fi
   if [ -n "$BIG" ]; then
     [ ${#FILES[@]} -gt 0 ] && echo
-    echo "One large file on ext4: ${NOTES[big]:-}; ${NOTES[image]:-}. Medians of $RUNS run$( [ "$RUNS" = 1 ] || echo s), warm caches."
+    echo "One large file on ext4$( [ "$REMOVABLE" = ext4 ] || echo ", copied to $(fs_name)"): ${NOTES[big]:-}; ${NOTES[image]:-}. Medians of $RUNS run$( [ "$RUNS" = 1 ] || echo s), warm caches."
     [ ${#FILES[@]} -gt 0 ] || echo "Load average at start $LOAD_START, at end $(cut -d' ' -f1-3 /proc/loadavg)."
     echo
     big_table
