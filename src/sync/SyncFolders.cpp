@@ -522,8 +522,25 @@ class Run {
     return true;
   }
 
+  // True for a copy of a file new on one side whose source is still as listed. Its
+  // destination, missing when listed, is looked for when the copy is ready to take its
+  // place: a look before the copy as well would tell nothing more.
+  bool newFileWithSourceAsListed(const Situation& situation) {
+    const auto towardsRemovable = transferTowardsRemovable(situation.fileCase);
+    if (!towardsRemovable || (*towardsRemovable ? situation.removable : situation.local)) {
+      return false;
+    }
+    std::optional<FileFacts> source;
+    reportingFailures([&] {
+      source = context_.fileSystem.normalFile(
+          fullPath(*towardsRemovable ? context_.localRoot : context_.removableRoot,
+                   situation.pathOn(!*towardsRemovable)));
+    });
+    return source == (*towardsRemovable ? situation.local : situation.removable);
+  }
+
   void carryOut(Situation situation) {
-    if (!context_.host.previewEnabled()) {
+    if (!context_.host.previewEnabled() && !newFileWithSourceAsListed(situation)) {
       judgedAgain(situation);
     }
     switch (situation.fileCase) {
@@ -561,8 +578,9 @@ class Run {
 
   // What the copy was to replace changed while it was made: the copy is gone, the line of
   // the transfer is marked skipped, and the file is judged by what is there now.
-  void skipAndJudgeAgain(const Situation& situation) {
+  void skipAndJudgeAgain(Situation situation) {
     context_.host.prependToLog(text::kSkipMark);
+    judgedAgain(situation);
     carryOut(situation);
   }
 

@@ -609,6 +609,17 @@ TEST_F(SyncFoldersTest, AnEditOnTheDriveWhileItsCopyIsMadeIsNotOverwritten) {
             completion() + "z.txt  ローカルへ更新\r\nスキップ:z.txt  リムーバブルへ更新\r\n");
 }
 
+TEST_F(SyncFoldersTest, AFileMadeOnTheDriveWhileANewFilesCopyIsMadeIsNotOverwritten) {
+  put(local, "n.txt", "new locally");
+  files.afterCall(Call::CopyFile, [&] { put(removable, "n.txt", "made on the drive"); });
+  host.answers = {Answer::No};
+  EXPECT_EQ(run(), SyncOutcome::Completed);
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_TRUE(host.questions[0].starts_with("両方で新規に作成されているファイルです。"))
+      << host.questions[0];
+  EXPECT_EQ(contentOf(local, "n.txt"), "made on the drive");
+}
+
 TEST_F(SyncFoldersTest, FilesGoneOrBackDuringTheRunAreNeitherFailuresNorDeleted) {
   put(local, "a/ask.txt", "asked");
   record("a\\ask.txt", kBaseText);
