@@ -52,6 +52,9 @@ struct Situation {
   const std::string& pathOn(bool removableSide) const {
     return removableSide ? removablePath : localPath;
   }
+  const std::optional<FileFacts>& factsOn(bool removableSide) const {
+    return removableSide ? removable : local;
+  }
 };
 
 // The record of a finished copy, or of a rename, until the sync after it is done.
@@ -505,9 +508,8 @@ class Run {
     std::optional<FileFacts> local;
     std::optional<FileFacts> removable;
     reportingFailures([&] {
-      local = context_.fileSystem.normalFile(fullPath(context_.localRoot, situation.localPath));
-      removable =
-          context_.fileSystem.normalFile(fullPath(context_.removableRoot, situation.removablePath));
+      local = factsNow(false, situation);
+      removable = factsNow(true, situation);
     });
     if (local == situation.local && removable == situation.removable) {
       return false;
@@ -527,22 +529,30 @@ class Run {
   // place: a look before the copy as well would tell nothing more.
   bool newFileWithSourceAsListed(const Situation& situation) {
     const auto towardsRemovable = transferTowardsRemovable(situation.fileCase);
-    if (!towardsRemovable || (*towardsRemovable ? situation.removable : situation.local)) {
+    if (!towardsRemovable || situation.factsOn(*towardsRemovable)) {
       return false;
     }
     std::optional<FileFacts> source;
-    reportingFailures([&] {
-      source = context_.fileSystem.normalFile(
-          fullPath(*towardsRemovable ? context_.localRoot : context_.removableRoot,
-                   situation.pathOn(!*towardsRemovable)));
-    });
-    return source == (*towardsRemovable ? situation.local : situation.removable);
+    reportingFailures([&] { source = factsNow(!*towardsRemovable, situation); });
+    return source == situation.factsOn(!*towardsRemovable);
+  }
+
+  // The facts of the file on one side as they are now.
+  std::optional<FileFacts> factsNow(bool removableSide, const Situation& situation) {
+    return context_.fileSystem.normalFile(
+        fullPath(removableSide ? context_.removableRoot : context_.localRoot,
+                 situation.pathOn(removableSide)));
   }
 
   void carryOut(Situation situation) {
     if (!context_.host.previewEnabled() && !newFileWithSourceAsListed(situation)) {
       judgedAgain(situation);
     }
+    actOn(situation);
+  }
+
+  // Carries out what `situation` was judged to need, as it stands.
+  void actOn(const Situation& situation) {
     switch (situation.fileCase) {
       case FileCase::Unchanged:
       case FileCase::Excluded:
@@ -581,7 +591,7 @@ class Run {
   void skipAndJudgeAgain(Situation situation) {
     context_.host.prependToLog(text::kSkipMark);
     judgedAgain(situation);
-    carryOut(situation);
+    actOn(situation);
   }
 
   // The name is carried, the content stays: no copy.
@@ -611,7 +621,7 @@ class Run {
         // What changed while the question was open counts, not the answer to the old state.
         if (judgedAgain(situation)) {
           context_.host.prependToLog(text::kSkipMark);
-          return carryOut(situation);
+          return actOn(situation);
         }
         return removeFileAndRecord(context_.localRoot, path);
       case Answer::No:
@@ -644,7 +654,7 @@ class Run {
     }
     // The answer chose between the copies the question showed.
     if (judgedAgain(situation)) {
-      return carryOut(situation);
+      return actOn(situation);
     }
     const bool towardsRemovable = answer == Answer::Yes;
     context_.host.addLog(situation.pathOn(!towardsRemovable) +
@@ -665,7 +675,7 @@ class Run {
     const std::string& destinationRoot =
         towardsRemovable ? context_.removableRoot : context_.localRoot;
     const std::string& path = situation.pathOn(!towardsRemovable);
-    auto destination = towardsRemovable ? situation.removable : situation.local;
+    auto destination = situation.factsOn(towardsRemovable);
     const std::string destinationPath = destination ? respelt(towardsRemovable, situation) : path;
     targetPath_ = fullPath(destinationRoot, destinationPath);
     targetRoot_ = &destinationRoot;
@@ -673,7 +683,7 @@ class Run {
       // Some drives date a renamed file anew.
       reportingFailures([&] { destination = context_.fileSystem.normalFile(targetPath_); });
     }
-    const auto& source = towardsRemovable ? situation.local : situation.removable;
+    const auto& source = situation.factsOn(!towardsRemovable);
     const bool longCopy = source && source->size >= kLongCopyBytes;
     if (longCopy) {
       // Records of what is done already are not kept waiting through a long copy.
