@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Regenerates the measured part of README.md's Performance section: a fresh Release
-# build of tandro-sync and gui_run, bench/run.sh on every standard case, and the block
+# build of tandro-sync, gui_run and guard_cost, bench/run.sh on every standard case, and the block
 # between <!-- bench:begin --> and <!-- bench:end --> replaced; the prose around it stays.
 set -euo pipefail
 export LC_ALL=C
@@ -90,7 +90,7 @@ esac
 say "building tandro-sync and gui_run (Release) in $BUILD"
 rm -rf "$BUILD"
 cmake -S "$REPO" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTANDRO_BUILD_TESTS=OFF >&2
-cmake --build "$BUILD" --target tandro-sync gui_run -j "$JOBS" >&2
+cmake --build "$BUILD" --target tandro-sync gui_run guard_cost -j "$JOBS" >&2
 
 PARTS=$(mktemp -d)
 trap 'rm -rf "$PARTS"' EXIT

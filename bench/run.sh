@@ -11,6 +11,7 @@ FILES=()
 RUNS=3
 TANDRO=""
 GUI=""
+GUARDS=unset
 COMMIT=""
 WORK=/var/tmp/tandro-bench
 SMALL=0
@@ -47,6 +48,8 @@ options:
   -r, --runs N       runs per measurement (default 3, at least 3 recommended)
   -t, --tandro PATH  tandro-sync to time (default: first Release build*/src/tandro-sync)
   -g, --gui PATH     gui_run for the large file (default: the one beside tandro-sync)
+      --guards PATH  guard_cost, timed on ext4 with the guards on and off in both re-sync
+                     cases (default: the one beside tandro-sync; "" for none)
       --commit REV   the commit tandro-sync was built from (default: git describe of the
                      repository its build folder lies in)
   -w, --work DIR     where the image, logs and results go (default $WORK)
@@ -76,6 +79,7 @@ while [ $# -gt 0 ]; do
     -r|--runs) RUNS=$2; shift 2 ;;
     -t|--tandro) TANDRO=$2; shift 2 ;;
     -g|--gui) GUI=$2; shift 2 ;;
+    --guards) GUARDS=$2; shift 2 ;;
     --commit) COMMIT=$2; shift 2 ;;
     -w|--work) WORK=$2; shift 2 ;;
     --removable) REMOVABLE=$2; shift 2 ;;
@@ -148,6 +152,8 @@ if [ -n "$TANDRO" ]; then
   [ -x "$TANDRO" ] || { echo "run.sh: $TANDRO is not executable" >&2; exit 1; }
   [ -z "$GUI" ] && [ -x "$(dirname "$TANDRO")/../bench/gui_run" ] &&
     GUI=$(realpath "$(dirname "$TANDRO")/../bench/gui_run")
+  [ "$GUARDS" = unset ] && [ -x "$(dirname "$TANDRO")/../bench/guard_cost" ] &&
+    GUARDS=$(realpath "$(dirname "$TANDRO")/../bench/guard_cost")
   if [ -z "$COMMIT" ] && git -C "$(dirname "$TANDRO")" rev-parse --git-dir >/dev/null 2>&1; then
     COMMIT=$(git -C "$(dirname "$TANDRO")" describe --always --dirty)
   fi
@@ -160,6 +166,13 @@ if [ -n "$TANDRO" ]; then
   TANDRO=$WORK/bin/tandro-sync
 else
   say "no tandro-sync found; timing the peers only"
+fi
+[ "$GUARDS" = unset ] && GUARDS=""
+if [ -n "$GUARDS" ] && [ "$REMOVABLE" = ext4 ]; then
+  cp "$(realpath "$GUARDS")" "$WORK/bin/guard_cost"
+  GUARDS=$WORK/bin/guard_cost
+else
+  GUARDS=""
 fi
 if [ -n "$GUI" ]; then
   GUI=$(realpath "$GUI")
@@ -269,7 +282,7 @@ cleanup() {
 trap cleanup EXIT
 
 # --- results -------------------------------------------------------------------------
-declare -A TIMES=() RSS=() FAILED=() DIFFERS=() NOTES=() GAPS=()
+declare -A TIMES=() RSS=() FAILED=() DIFFERS=() NOTES=() GAPS=() PLANS=()
 
 # Keys are "N|case|tool".
 record() {
@@ -369,6 +382,7 @@ tool_argv() {
             case $REMOVABLE in ext4 | xfs) ARGV+=(-perms 0) ;; *) ARGV+=(-fat) ;; esac ;;
     tandro) ARGV=("$TANDRO" --profile-dir "$PROFDIR" bench) ;;
     gui) ARGV=(env QT_QPA_PLATFORM=offscreen "$GUI" sync "$PROFDIR" bench "$LOGDIR/gui.log") ;;
+    checked | unchecked) ARGV=("$GUARDS" "$tool" "$PROFDIR" bench) ;;
   esac
 }
 
@@ -402,6 +416,7 @@ timed() {
   rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log.time")
   record "$key" "$rc" "$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.3f", b - a}')" "$rss"
   [ "$rc" = 0 ] || say "  $key run exited $rc (see $log.out)"
+  [ "$tool" = checked ] && PLANS[$key]="${PLANS[$key]:-} $(sed -n 's/.* plan \([0-9.]*\) ms.*/\1/p' "$log.out")"
   LAST_OUT=$log.out
 }
 
@@ -543,6 +558,9 @@ bench_size() {
 
   tools=(rsync unison)
   [ "$BASE" = tandro ] && tools+=(tandro)
+  # The same run with the looks before acting, the link checks and the root checks answered
+  # from what the run saw already; in turns with the others, so that drift weighs on both.
+  [ "$BASE" = tandro ] && [ -n "$GUARDS" ] && tools+=(checked unchecked)
   # rsync without --delete never reads the removable tree's folders; a two-way sync must.
   local none_tools=("${tools[@]}")
   [ "$REMOVABLE" = ext4 ] || none_tools+=(rsync-delete)
@@ -651,6 +669,19 @@ cell_value() {
   if [ "$kind" = rss ]; then median <<<"${RSS[$key]:-}"; else median <<<"${TIMES[$key]:-}"; fi
 }
 
+# What the guards and the plan cost in one case, from guard_cost's runs with the guards and
+# without them; the plan as a share of tandro-sync's own time.
+guard_cost() {
+  local key=$1 with without plan
+  with=$(cell_value "$key|checked" time)
+  without=$(cell_value "$key|unchecked" time)
+  plan=$(median <<<"${PLANS[$key|checked]:-}")
+  if [ -z "$with" ] || [ -z "$without" ] || [ -z "$plan" ]; then echo "—"; return; fi
+  awk -v a="$with" -v b="$without" -v p="$plan" -v t="$(cell_value "$key|tandro" time)" \
+    'BEGIN {printf "guards %.3f s with, %.3f s without (%.1f%%), plan %.1f ms (%.1f%% of tandro-sync)",
+            a, b, 100 * (a - b) / a, p, t > 0 ? p / 10 / t : 0}'
+}
+
 ratio() {
   if [ -z "$1" ] || [ -z "$2" ]; then echo "—"; return; fi
   awk -v a="$1" -v b="$2" 'BEGIN {if (b > 0) printf "%.2f×", a / b; else print "—"}'
@@ -737,6 +768,8 @@ report() {
       echo "- $(thousands "$n") files: tree ${NOTES[tree-$n]:-}; change set: ${NOTES[change-$n]:-}."
       [ -n "${NOTES[base-$n]:-}" ] && echo "- ${NOTES[base-$n]}."
       [ -n "${NOTES[busy-$n]:-}" ] && echo "- Warning: ${NOTES[busy-$n]}."
+      [ -n "${TIMES[$n|change|checked]:-}" ] &&
+        echo "- $(thousands "$n") files, what the guards (the looks before acting, the link checks, the root checks) and the plan cost, by bench/guard_cost: the same run, with the guards answered from what it saw already when they are off, and the plan timed from the end of the listing to the first action. Nothing changed: $(guard_cost "$n|none"). Change set: $(guard_cost "$n|change")."
     done
     case $REMOVABLE in
       fat32) echo "- On FAT32: cp -R --preserve=timestamps and rsync -rlt --modify-window=1, as fusefat refuses chmod and chown (ENOSYS), so cp -a exits 1 and rsync -a cannot make its temporary files; unison -fat. Times are compared within FAT's 2-second step." ;;
