@@ -19,16 +19,15 @@ std::vector<std::string> FileList::paths() const {
   return all;
 }
 
-void FileList::add(std::string_view relativePath, std::int64_t modified, std::int64_t size) {
-  const auto hash = hashIgnoringCase(relativePath);
-  const auto slot = slotOf(relativePath, hash);
+void FileList::add(const HashedName& relativePath, std::int64_t modified, std::int64_t size) {
+  const auto slot = slotOf(relativePath.text, relativePath.hash);
   if (index_.item(slot) != HashIndex::kNoItem) {
-    throw Failure::ofNumber(failure_number::kDuplicateKey, std::string(relativePath));
+    throw Failure::ofNumber(failure_number::kDuplicateKey, std::string(relativePath.text));
   }
-  text_.append(relativePath);
+  text_.append(relativePath.text);
   ends_.push_back(static_cast<std::uint32_t>(text_.size()));
   facts_.push_back({modified, size});
-  index_.insert(slot, static_cast<std::uint32_t>(ends_.size() - 1), hash);
+  index_.insert(slot, static_cast<std::uint32_t>(ends_.size() - 1), relativePath.hash);
 }
 
 void FileList::reserve(std::size_t files, std::size_t pathBytes) {

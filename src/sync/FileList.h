@@ -18,7 +18,10 @@ class FileList {
  public:
   // Adds `relativePath` with the time (seconds since 1970-01-01 UTC) and size the listing
   // saw; failure 457 when a path differing only in letter case is held.
-  void add(std::string_view relativePath, std::int64_t modified = 0, std::int64_t size = 0);
+  void add(std::string_view relativePath, std::int64_t modified = 0, std::int64_t size = 0) {
+    add(HashedName(relativePath), modified, size);
+  }
+  void add(const HashedName& relativePath, std::int64_t modified, std::int64_t size);
   // Makes room for about `files` paths of `pathBytes` in all: a list that grows to its size
   // in one step leaves no outgrown copies of its arrays behind in the process's memory.
   void reserve(std::size_t files, std::size_t pathBytes);

@@ -155,6 +155,23 @@ TEST_F(GetFileListTest, AFailureDeepDownCarriesOneLabelPerLevel) {
   }
 }
 
+// Files are added a folder at a time: the first of the two spellings in the folder's order is
+// kept, the second fails, and the files before it are listed.
+TEST_F(GetFileListTest, NamesDifferingOnlyInLetterCaseFailAsTheSecondIsAdded) {
+  add("Docs/a.txt");
+  add("Docs/A.TXT");
+  FileList list;
+  try {
+    GetFileList(list, root, "", files, profile);
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number(), 457);
+    EXPECT_EQ(failure.source(), "GetFileList>GetFileList>Tandro");
+  }
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_TRUE(list.path(0) == "Docs\\a.txt" || list.path(0) == "Docs\\A.TXT");
+}
+
 TEST(FileListTest, APathInOtherLetterCaseIsADuplicateKey) {
   FileList list;
   list.add("Docs\\a.txt");
