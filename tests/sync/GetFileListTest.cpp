@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 
 #include "common/Paths.h"
 #include "common/ProcessInfo.h"
@@ -160,6 +161,9 @@ TEST_F(GetFileListTest, AFailureDeepDownCarriesOneLabelPerLevel) {
 TEST_F(GetFileListTest, NamesDifferingOnlyInLetterCaseFailAsTheSecondIsAdded) {
   add("Docs/a.txt");
   add("Docs/A.TXT");
+  if (std::distance(fs::directory_iterator(fs::path(root) / "Docs"), {}) < 2) {
+    GTEST_SKIP() << "this file system ignores letter case";
+  }
   FileList list;
   try {
     GetFileList(list, root, "", files, profile);
