@@ -74,27 +74,33 @@ void reserveForRecords(FileList& list, ProfileStore& profile) {
 // before the first is added, so that their misses overlap. One thread's buffers are kept
 // from folder to folder, so that listing a tree allocates nothing per file.
 struct FolderFiles {
-  std::vector<const FolderEntry*> entries;
   std::string paths;  // end to end
   std::vector<std::size_t> ends;
+  std::vector<FileFacts> facts;
   std::vector<HashedName> hashed;
 
-  void addTo(FileList& list, const std::string& relativeFolder) {
+  void clear() {
     paths.clear();
     ends.clear();
+    facts.clear();
     hashed.clear();
-    for (const FolderEntry* entry : entries) {
-      paths.append(relativeFolder).append(entry->name);
-      ends.push_back(paths.size());
-    }
+  }
+
+  void push(const std::string& relativeFolder, const FolderEntry& entry) {
+    paths.append(relativeFolder).append(entry.name);
+    ends.push_back(paths.size());
+    facts.push_back(entry.facts);
+  }
+
+  void addTo(FileList& list) {
     std::size_t begin = 0;
     for (const std::size_t end : ends) {
       list.prefetchIgnoringCase(
           hashed.emplace_back(std::string_view(paths).substr(begin, end - begin)));
       begin = end;
     }
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      list.add(hashed[i], entries[i]->facts.modified, entries[i]->facts.size);
+    for (std::size_t i = 0; i < facts.size(); ++i) {
+      list.add(hashed[i], facts[i].modified, facts[i].size);
     }
   }
 };
@@ -120,16 +126,16 @@ void GetFileList(FileList& list, const std::string& root, const std::string& rel
     }
     // Taken only after the sub-folders are listed, so one per thread serves every level.
     thread_local FolderFiles files;
-    files.entries.clear();
+    files.clear();
     for (const auto& entry : entries) {
       if (entry.kind == EntryKind::NormalFile && isRepresentable(relativeFolder, entry) &&
           !isBookkeepingFile(entry.name)) {
-        files.entries.push_back(&entry);
+        files.push(relativeFolder, entry);
       } else if (leftovers && entry.kind == EntryKind::Other && isLeftoverTemporary(entry.name)) {
         leftovers->push_back(fullPath(root, relativeFolder + entry.name));
       }
     }
-    files.addTo(list, relativeFolder);
+    files.addTo(list);
     if (progress) {
       progress(list.size());
     }
