@@ -15,6 +15,7 @@
 #include "common/Failure.h"
 #include "common/Paths.h"
 #include "common/ReportError.h"
+#include "common/TextSet.h"
 #include "sync/CopyAhead.h"
 #include "sync/GetFileList.h"
 #include "sync/RootMarker.h"
@@ -897,7 +898,7 @@ class Run {
   const std::string* targetRoot_ = nullptr;  // none while listing, where a root may be made
   std::optional<FileStamp> listedLocalRoot_;
   std::optional<FileStamp> listedRemovableRoot_;
-  std::set<std::string, std::less<>> checkedFolders_;  // for links, by checkedKey()
+  TextSet checkedFolders_;       // for links, by checkedKey()
   bool recordsIgnored_ = false;  // a root was made, or the drive taken for new
   std::optional<std::int64_t> recordOffset_;
   std::string profileId_;
@@ -910,10 +911,10 @@ class Run {
   std::optional<Failure> syncFailure_;
   std::size_t done_ = 0;
   std::size_t total_ = 0;
-  std::uint64_t bytesCopied_ = 0;                     // by the copies done
-  std::set<std::string, std::less<>> copiedFolders_;  // by folderKey()
-  std::size_t nextOffer_ = 0;                         // the next planned file to copy ahead
-  std::optional<CopyAhead> ahead_;                    // while the run acts
+  std::uint64_t bytesCopied_ = 0;   // by the copies done
+  TextSet copiedFolders_;           // by folderKey()
+  std::size_t nextOffer_ = 0;       // the next planned file to copy ahead
+  std::optional<CopyAhead> ahead_;  // while the run acts
 };
 
 }  // namespace
