@@ -108,9 +108,54 @@ void writeProfile(const IniDocument& document, bool marked, const PieceWriter& p
 }
 
 struct Change {
-  std::string section;
-  std::string key;
-  std::optional<std::string> value;  // none: the key's line goes
+  std::string_view section;
+  std::string_view key;
+  std::optional<std::string_view> value;  // none: the key's line goes
+};
+
+// The changes that wait for a rewrite, in order, their texts end to end in one buffer: the
+// tens of thousands of records a run makes between two rewrites cost their text and a few
+// words each, not three heap blocks.
+class PendingChanges {
+ public:
+  bool empty() const { return changes_.empty(); }
+  std::size_t size() const { return changes_.size(); }
+
+  void push(const Change& change) {
+    texts_.append(change.section).append(change.key).append(change.value.value_or(""));
+    changes_.push_back(
+        {texts_.size(), change.section.size(), change.key.size(), change.value.has_value()});
+  }
+
+  Change operator[](std::size_t index) const {
+    const Texts& at = changes_[index];
+    const std::size_t begin = index == 0 ? 0 : changes_[index - 1].end;
+    const std::string_view all = std::string_view(texts_).substr(begin, at.end - begin);
+    const std::string_view value = all.substr(at.sectionLength + at.keyLength);
+    return {all.substr(0, at.sectionLength), all.substr(at.sectionLength, at.keyLength),
+            at.setsValue ? std::optional(value) : std::nullopt};
+  }
+
+  void popBack() {
+    changes_.pop_back();
+    texts_.resize(changes_.empty() ? 0 : changes_.back().end);
+  }
+
+  void clear() {
+    texts_.clear();
+    changes_.clear();
+  }
+
+ private:
+  struct Texts {
+    std::size_t end;  // of the change's texts in texts_
+    std::size_t sectionLength;
+    std::size_t keyLength;
+    bool setsValue;
+  };
+
+  std::string texts_;
+  std::vector<Texts> changes_;
 };
 
 }  // namespace
@@ -135,8 +180,8 @@ struct ProfileStore::State {
   std::string loadedPath;
   std::optional<FileStamp> loadedStamp;
   IniDocument document;
-  bool marked = false;          // the file began with the UTF-8 mark
-  std::vector<Change> pending;  // kept in order until a rewrite has carried them
+  bool marked = false;     // the file began with the UTF-8 mark
+  PendingChanges pending;  // kept until a rewrite has carried them
   SteadyClock::time_point oldestPending;
   SteadyClock::duration lastFlushCost{};
 
@@ -148,7 +193,7 @@ struct ProfileStore::State {
   void writeDeferred(const std::string& section, const std::string& key, const std::string& value);
   IniDocument& current();
   void refresh(const std::string& path);
-  void change(Change next);
+  void change(const Change& next);
   void apply(const Change& change);
   void forgetLastChange();
   void flush();
@@ -201,18 +246,18 @@ void ProfileStore::State::refresh(const std::string& path) {
   loaded = true;
   loadedPath = path;
   loadedStamp = stamp;
-  for (const auto& change : pending) {
-    apply(change);
+  for (std::size_t i = 0; i < pending.size(); ++i) {
+    apply(pending[i]);
   }
 }
 
-void ProfileStore::State::change(Change next) {
+void ProfileStore::State::change(const Change& next) {
   current();
   apply(next);
   if (pending.empty()) {
     oldestPending = SteadyClock::now();
   }
-  pending.push_back(std::move(next));
+  pending.push(next);
 }
 
 void ProfileStore::State::apply(const Change& change) {
@@ -224,7 +269,7 @@ void ProfileStore::State::apply(const Change& change) {
 }
 
 void ProfileStore::State::forgetLastChange() {
-  pending.pop_back();
+  pending.popBack();
   loaded = lookedAtSinceHeld = false;  // the model still holds the change; reloaded without it
 }
 

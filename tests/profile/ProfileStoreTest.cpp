@@ -280,6 +280,7 @@ TEST_F(ProfileStoreTest, FailedRewriteLeavesTheOldFile) {
   for (const std::string call : {"writeFile", "renameFile"}) {
     SCOPED_TRACE(call);
     files.failingCall = call;
+    store.writeDeferred(kRecordSection, "a.txt", "1");  // stays pending behind the failed write
     EXPECT_EQ(failureOf([&] { store.WriteIni("Path", "Local", "new"); }).number(), 61);
     store.writeDeferred(kRecordSection, "a.txt", "1");
     EXPECT_EQ(failureOf([&] { store.flush(); }).number(), 61);
@@ -358,9 +359,10 @@ TEST_F(ProfileStoreTest, DeferredChangesGoOnTopOfAnotherProgramsEdit) {
   store.writeDeferred(kRecordSection, "a.txt", "1");
   store.writeDeferred(kRecordSection, "b.txt", "1");
   store.removeDeferred(kRecordSection, "a.txt");
+  store.writeDeferred(kRecordSection, "c.txt", "");  // an empty value is no removal
   putProfile("[Path]\r\nLocal=edited elsewhere\r\n[Tandro]\r\na.txt=0\r\n");
   store.flush();
-  EXPECT_EQ(profileText(), "[Path]\r\nLocal=edited elsewhere\r\n[Tandro]\r\nb.txt=1\r\n");
+  EXPECT_EQ(profileText(), "[Path]\r\nLocal=edited elsewhere\r\n[Tandro]\r\nb.txt=1\r\nc.txt=\r\n");
   EXPECT_EQ(store.ReadIni("Path", "Local", ""), "edited elsewhere");
 }
 
