@@ -138,9 +138,11 @@ class Run {
   void runSteps() {
     context_.host.clearLog();
     checkRootIdentity();
-    const auto [localList, removableList] = listTrees();
+    auto [localList, removableList] = listTrees();
     removeLeftovers();
     const Plan plan = planRun(localList, removableList);
+    localList.releaseIndex();
+    removableList.releaseIndex();
     askBeforeMassDeletion(plan.totals);
     if (!context_.host.previewEnabled()) {
       reportingFailures([&] { fixRecordOffset(); });
