@@ -1,9 +1,8 @@
 #include "sync/FolderKeys.h"
 
-#include <unordered_set>
-
 #include "common/Failure.h"
 #include "common/Paths.h"
+#include "common/TextSet.h"
 
 namespace tandro {
 
@@ -16,14 +15,14 @@ class FolderExclusions {
 
   void add(const std::string& relativeFile) {
     const std::string key = folderKeyOf(relativeFile);
-    if (written_.insert(key).second) {
+    if (written_.insert(key)) {
       profile_.writeDeferred(kRecordSection, key, "1");
     }
   }
 
  private:
   ProfileStore& profile_;
-  std::unordered_set<std::string> written_;
+  TextSet written_;
 };
 
 void collectFolderKeys(const std::string& localRoot, const std::string& removableRoot,
