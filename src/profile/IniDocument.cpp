@@ -1,6 +1,7 @@
 #include "profile/IniDocument.h"
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <utility>
 
@@ -281,10 +282,32 @@ void IniDocument::addLine(std::string_view text, LineEnd end) {
 
 // Once the section's lines are all in: its index is made at its final size, not grown (and
 // rehashed) step by step through a hundred thousand records.
+// A large section's index does not fit the processor's caches: each key's slot is asked for
+// a few lines before the key goes in, so that the misses of a loaded profile overlap.
 void IniDocument::indexKeys(Section& section) {
-  section.keys.reserve(section.lines.size());
-  for (std::uint32_t index = 0; index < section.lines.size(); ++index) {
-    indexKey(section, index);
+  constexpr std::uint32_t kLookAhead = 8;
+  const auto count = static_cast<std::uint32_t>(section.lines.size());
+  section.keys.reserve(count);
+  std::array<std::optional<HashedName>, kLookAhead> keysAhead;
+  const auto lookAhead = [&](std::uint32_t index) {
+    if (index >= count) {
+      return;
+    }
+    auto& key = keysAhead[index % kLookAhead];
+    key.reset();
+    if (const auto text = keyOf(lineText(section.lines[index]))) {
+      section.keys.prefetch(key.emplace(*text).hash);
+    }
+  };
+  for (std::uint32_t index = 0; index < kLookAhead; ++index) {
+    lookAhead(index);
+  }
+  for (std::uint32_t index = 0; index < count; ++index) {
+    const auto key = keysAhead[index % kLookAhead];
+    lookAhead(index + kLookAhead);
+    if (key) {
+      indexKey(section, index, *key);
+    }
   }
 }
 
@@ -331,16 +354,17 @@ void IniDocument::appendLine(Section& section, std::string_view text) {
 }
 
 void IniDocument::indexKey(Section& section, std::uint32_t index) {
-  const auto key = keyOf(lineText(section.lines[index]));
-  if (!key) {
-    return;
+  if (const auto key = keyOf(lineText(section.lines[index]))) {
+    indexKey(section, index, HashedName(*key));
   }
-  const auto hash = hashIgnoringCase(*key);
-  const auto slot = slotOf(section, *key, hash);
+}
+
+void IniDocument::indexKey(Section& section, std::uint32_t index, const HashedName& key) {
+  const auto slot = slotOf(section, key.text, key.hash);
   Line& line = section.lines[index];
   const auto last = section.keys.item(slot);
   if (last == kNoLine) {
-    section.keys.insert(slot, index, hash);
+    section.keys.insert(slot, index, key.hash);
     line.nextSameKey = index;
     return;
   }

@@ -105,6 +105,7 @@ class IniDocument {
   std::uint32_t lastLineOf(const Section& section, const HashedName& key) const;
   void appendLine(Section& section, std::string_view text);
   void indexKey(Section& section, std::uint32_t index);
+  void indexKey(Section& section, std::uint32_t index, const HashedName& key);
   std::uint32_t endOfContent(Section& section) const;
   void replaceText(Line& line, std::string_view text);
   void storeAdded(Line& line, std::string_view text);
