@@ -3,32 +3,10 @@
 // compares the stored hashes before it looks at any item.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace tandro {
-
-// Hands each index from `begin` to `end` in order to `use`, with what `make` made of it a few
-// indexes before: a walk over keys of a large index makes a later key (and asks for its
-// slot, see HashIndex::prefetch) while it handles the earlier ones, so that their cache
-// misses overlap.
-template <typename Make, typename Use>
-void walkLookingAhead(std::uint32_t begin, std::uint32_t end, const Make& make, const Use& use) {
-  constexpr std::uint32_t kAhead = 8;
-  std::array<std::optional<decltype(make(begin))>, kAhead> made;
-  for (auto at = begin; at < end && at - begin < kAhead; ++at) {
-    made[at % kAhead].emplace(make(at));
-  }
-  for (auto at = begin; at < end; ++at) {
-    const auto value = std::move(*made[at % kAhead]);
-    if (end - at > kAhead) {
-      made[at % kAhead].emplace(make(at + kAhead));
-    }
-    use(at, value);
-  }
-}
 
 class HashIndex {
  public:

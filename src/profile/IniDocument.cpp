@@ -1,6 +1,7 @@
 #include "profile/IniDocument.h"
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <utility>
 
@@ -282,24 +283,32 @@ void IniDocument::addLine(std::string_view text, LineEnd end) {
 // Once the section's lines are all in: its index is made at its final size, not grown (and
 // rehashed) step by step through a hundred thousand records.
 // A large section's index does not fit the processor's caches: each key's slot is asked for
-// a few lines before the key goes in.
+// a few lines before the key goes in, so that the misses of a loaded profile overlap.
 void IniDocument::indexKeys(Section& section) {
+  constexpr std::uint32_t kLookAhead = 8;
   const auto count = static_cast<std::uint32_t>(section.lines.size());
   section.keys.reserve(count);
-  walkLookingAhead(
-      0, count,
-      [&](std::uint32_t index) {
-        std::optional<HashedName> key;
-        if (const auto text = keyOf(lineText(section.lines[index]))) {
-          section.keys.prefetch(key.emplace(*text).hash);
-        }
-        return key;
-      },
-      [&](std::uint32_t index, const std::optional<HashedName>& key) {
-        if (key) {
-          indexKey(section, index, *key);
-        }
-      });
+  std::array<std::optional<HashedName>, kLookAhead> keysAhead;
+  const auto lookAhead = [&](std::uint32_t index) {
+    if (index >= count) {
+      return;
+    }
+    auto& key = keysAhead[index % kLookAhead];
+    key.reset();
+    if (const auto text = keyOf(lineText(section.lines[index]))) {
+      section.keys.prefetch(key.emplace(*text).hash);
+    }
+  };
+  for (std::uint32_t index = 0; index < kLookAhead; ++index) {
+    lookAhead(index);
+  }
+  for (std::uint32_t index = 0; index < count; ++index) {
+    const auto key = keysAhead[index % kLookAhead];
+    lookAhead(index + kLookAhead);
+    if (key) {
+      indexKey(section, index, *key);
+    }
+  }
 }
 
 std::optional<std::size_t> IniDocument::findSection(std::string_view name) const {

@@ -1,6 +1,7 @@
 #include "sync/SyncPlan.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <future>
 
@@ -94,23 +95,29 @@ class Planner {
   // The first pass, over the local files from `begin` to `end`. A path is hashed once, a
   // few files before it is judged, when what its lookups need is asked for.
   void planLocalFiles(Plan& plan, std::uint32_t begin, std::uint32_t end) {
+    std::array<std::uint32_t, kLookAhead> hashesAhead{};
+    const auto lookAhead = [&](std::uint32_t at) {
+      if (at < end) {
+        const HashedName path(in_.local.path(at));
+        hashesAhead[at % kLookAhead] = path.hash;
+        fetchLookupsOf(path);
+      }
+    };
+    for (std::uint32_t i = begin; i < begin + kLookAhead; ++i) {
+      lookAhead(i);
+    }
     RecordTexts records;
-    walkLookingAhead(
-        begin, end,
-        [&](std::uint32_t at) {
-          const HashedName path(in_.local.path(at));
-          fetchLookupsOf(path);
-          return path;
-        },
-        [&](std::uint32_t i, const HashedName& path) {
-          PlannedFile file{Pass::First, FileCase::Unchanged, i, removableCopyOf(path)};
-          if (file.removableIndex != PlannedFile::kNotListed) {
-            metOnRemovable_[file.removableIndex] = 1;
-          }
-          file.record = recordOf(path, records);
-          const std::optional<FileFacts> local = in_.local.facts(i);
-          add(plan, file, local, plannedRemovableFacts(file, in_.removable));
-        });
+    for (std::uint32_t i = begin; i < end; ++i) {
+      const HashedName path(in_.local.path(i), hashesAhead[i % kLookAhead]);
+      lookAhead(i + kLookAhead);
+      PlannedFile file{Pass::First, FileCase::Unchanged, i, removableCopyOf(path)};
+      if (file.removableIndex != PlannedFile::kNotListed) {
+        metOnRemovable_[file.removableIndex] = 1;
+      }
+      file.record = recordOf(path, records);
+      const std::optional<FileFacts> local = in_.local.facts(i);
+      add(plan, file, local, plannedRemovableFacts(file, in_.removable));
+    }
   }
 
   // The second pass. A file of the removable tree present locally in any letter case was met
@@ -130,6 +137,7 @@ class Planner {
 
   // A large tree's indexes do not fit the processor's caches: what a file a few places on
   // needs is fetched while the files before it are judged.
+  static constexpr std::uint32_t kLookAhead = 8;
   void fetchLookupsOf(const HashedName& path) const {
     in_.removable.prefetchIgnoringCase(path);
     if (in_.recordSoon) {

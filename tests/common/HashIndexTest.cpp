@@ -153,31 +153,5 @@ TEST(TextKeyTest, LetterCaseAloneIsIgnoredAtEveryLength) {
   }
 }
 
-// Each index is made once, no further than its end, and handed on in order with what was
-// made of it: also for walks shorter than the look-ahead and walks that do not start at 0.
-TEST(WalkLookingAheadTest, HandsOnEveryIndexInOrderWithWhatWasMadeOfIt) {
-  for (const auto& [begin, end] :
-       {std::pair(0u, 0u), std::pair(0u, 3u), std::pair(5u, 13u), std::pair(7u, 40u)}) {
-    std::vector<std::uint32_t> made;
-    std::vector<std::uint32_t> used;
-    walkLookingAhead(
-        begin, end,
-        [&](std::uint32_t at) {
-          made.push_back(at);
-          return at * 10;
-        },
-        [&](std::uint32_t at, std::uint32_t value) {
-          EXPECT_EQ(value, at * 10);
-          used.push_back(at);
-        });
-    std::vector<std::uint32_t> all;
-    for (auto at = begin; at < end; ++at) {
-      all.push_back(at);
-    }
-    EXPECT_EQ(made, all) << begin << "-" << end;
-    EXPECT_EQ(used, all) << begin << "-" << end;
-  }
-}
-
 }  // namespace
 }  // namespace tandro
