@@ -9,6 +9,7 @@
 #include "common/Paths.h"
 #include "common/ProcessInfo.h"
 #include "common/Text.h"
+#include "support/FailureOf.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
 
@@ -165,13 +166,9 @@ TEST_F(GetFileListTest, NamesDifferingOnlyInLetterCaseFailAsTheSecondIsAdded) {
     GTEST_SKIP() << "this file system ignores letter case";
   }
   FileList list;
-  try {
-    GetFileList(list, root, "", files, profile);
-    FAIL() << "no failure";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), 457);
-    EXPECT_EQ(failure.source(), "GetFileList>GetFileList>Tandro");
-  }
+  const Failure failure = test::failureOf([&] { GetFileList(list, root, "", files, profile); });
+  EXPECT_EQ(failure.number(), 457);
+  EXPECT_EQ(failure.source(), "GetFileList>GetFileList>Tandro");
   ASSERT_EQ(list.size(), 1u);
   EXPECT_TRUE(list.path(0) == "Docs\\a.txt" || list.path(0) == "Docs\\A.TXT");
 }
