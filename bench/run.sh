@@ -282,7 +282,7 @@ cleanup() {
 trap cleanup EXIT
 
 # --- results -------------------------------------------------------------------------
-declare -A TIMES=() RSS=() FAILED=() DIFFERS=() NOTES=() GAPS=() PLANS=()
+declare -A TIMES=() RSS=() FAILED=() DIFFERS=() NOTES=() GAPS=() PLANS=() LOOKS=() LINKS=()
 
 # Keys are "N|case|tool".
 record() {
@@ -416,7 +416,11 @@ timed() {
   rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log.time")
   record "$key" "$rc" "$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.3f", b - a}')" "$rss"
   [ "$rc" = 0 ] || say "  $key run exited $rc (see $log.out)"
-  [ "$tool" = checked ] && PLANS[$key]="${PLANS[$key]:-} $(sed -n 's/.* plan \([0-9.]*\) ms.*/\1/p' "$log.out")"
+  if [ "$tool" = checked ]; then
+    PLANS[$key]="${PLANS[$key]:-} $(sed -n 's/.* plan \([0-9.]*\) ms.*/\1/p' "$log.out")"
+    LOOKS[$key]="${LOOKS[$key]:-} $(sed -n 's/.* looks \([0-9.]*\) ms in \([0-9]*\) calls.*/\1|\2/p' "$log.out")"
+    LINKS[$key]="${LINKS[$key]:-} $(sed -n 's/.* link checks \([0-9.]*\) ms in \([0-9]*\) calls.*/\1|\2/p' "$log.out")"
+  fi
   LAST_OUT=$log.out
 }
 
@@ -694,6 +698,23 @@ guard_cost() {
   awk -v a="$with" -v b="$without" -v p="$plan" -v t="$(cell_value "$key|tandro" time)" \
     'BEGIN {printf "guards %.3f s with, %.3f s without (%.1f%%), plan %.1f ms (%.1f%% of tandro-sync)",
             a, b, 100 * (a - b) / a, p, (t > 0 ? p / 10 / t : 0)}'
+  local tandro
+  tandro=$(cell_value "$key|tandro" time)
+  printf '; timed inside the runs with them, %s, and %s' \
+    "$(calls_timed "${LOOKS[$key|checked]:-}" "$tandro" "the looks and root checks")" \
+    "$(calls_timed "${LINKS[$key|checked]:-}" "$tandro" "the link checks")"
+}
+
+# The median time of one kind of guard call in the runs ("ms|calls" each), and its share
+# of tandro-sync's median time $2.
+calls_timed() {
+  local ms calls
+  ms=$(tr ' ' '\n' <<<"$1" | cut -d'|' -f1 | median)
+  calls=$(tr ' ' '\n' <<<"$1" | cut -d'|' -f2 | median)
+  if [ -z "$ms" ]; then echo "$3: —"; return; fi
+  awk -v m="$ms" -v c="$calls" -v t="$2" -v what="$3" \
+    'BEGIN {printf "%s took %.1f ms in %d calls (%.1f%% of tandro-sync)", what, m, c,
+            (t > 0 ? m / 10 / t : 0)}'
 }
 
 ratio() {
