@@ -115,6 +115,9 @@ class GuardFreeFileSystem : public FileSystem {
   void renameFile(const std::string& from, const std::string& to) override {
     real_.renameFile(from, to);
   }
+  bool renameIfFree(const std::string& from, const std::string& to) override {
+    return real_.renameIfFree(from, to);
+  }
   void removeFile(const std::string& path) override { real_.removeFile(path); }
   void createFolder(const std::string& path) override { real_.createFolder(path); }
   std::optional<std::string> readFile(const std::string& path) override {

@@ -83,6 +83,10 @@ class FileSystem {
                              const CopyProgress& progress) = 0;
   // Renames `from` to `to`, replacing a file at `to` in one step.
   virtual void renameFile(const std::string& from, const std::string& to) = 0;
+  // Renames `from` to `to` when nothing is at `to`; false, with both as they were, when
+  // something is. The rename itself refuses where the file system can, so that a file
+  // made at `to` a moment before is never replaced; elsewhere it looks first.
+  virtual bool renameIfFree(const std::string& from, const std::string& to) = 0;
   virtual void removeFile(const std::string& path) = 0;
   // Creates one folder: 76 when its parent is missing, 75 when it exists already.
   virtual void createFolder(const std::string& path) = 0;

@@ -264,6 +264,28 @@ void PosixFileSystem::renameFile(const std::string& from, const std::string& to)
   }
 }
 
+bool PosixFileSystem::renameIfFree(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno == EEXIST) {
+    return false;
+  }
+  // FUSE drivers without the flag (fusefat among them) and old kernels refuse it.
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+    fail(to, PathRole::Folder);
+  }
+  struct stat status {};
+  if (::lstat(to.c_str(), &status) == 0) {
+    return false;
+  }
+  if (errno != ENOENT) {
+    fail(to, PathRole::Folder);
+  }
+  renameFile(from, to);
+  return true;
+}
+
 void PosixFileSystem::removeFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) {
     fail(path, PathRole::File);

@@ -13,6 +13,7 @@ class PosixFileSystem : public FileSystem {
   FileStamp copyFile(const std::string& from, const std::string& to,
                      const CopyProgress& progress) override;
   void renameFile(const std::string& from, const std::string& to) override;
+  bool renameIfFree(const std::string& from, const std::string& to) override;
   void removeFile(const std::string& path) override;
   void createFolder(const std::string& path) override;
   void refuseLinkedFolders(const std::string& root, const std::string& path) override;

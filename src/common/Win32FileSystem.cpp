@@ -249,6 +249,17 @@ void Win32FileSystem::renameFile(const std::string& from, const std::string& to)
   }
 }
 
+bool Win32FileSystem::renameIfFree(const std::string& from, const std::string& to) {
+  if (::MoveFileExW(widened(from).c_str(), widened(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0) {
+    return true;
+  }
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+    return false;
+  }
+  fail(to, PathRole::Folder, error);
+}
+
 void Win32FileSystem::removeFile(const std::string& path) {
   if (::DeleteFileW(widened(path).c_str()) == 0) {
     fail(path, PathRole::File);

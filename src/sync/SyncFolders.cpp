@@ -694,9 +694,6 @@ class Run {
     }
     written_.insert(&destinationRoot);
     bool placed = false;
-    const auto replacing = [&] {
-      return context_.fileSystem.normalFile(targetPath_) == destination;
-    };
     attempt([&] {
       const std::string sourcePath = fullPath(sourceRoot, path);
       refuseLinkedFolders(sourceRoot, sourcePath);
@@ -704,7 +701,7 @@ class Run {
       auto prepared = ahead_ ? ahead_->take(sourcePath, targetPath_) : std::nullopt;
       const auto copy = [&](const CopyProgress& progress) {
         placed = Crypt(sourcePath, targetPath_, context_.fileSystem, progress, std::move(prepared),
-                       replacing);
+                       Replacing{destination});
       };
       if (!longCopy) {
         copy([&](std::int64_t copied) { context_.host.copied(bytesCopied_ + copied); });

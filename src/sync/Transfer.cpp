@@ -58,6 +58,21 @@ void copyOneVersion(const std::string& source, const std::string& temporary, Fil
   }
 }
 
+// Renames the copy over the destination when that is still what the run saw there. Where it
+// saw none, the rename refuses a file made there since; something that is no file (a folder,
+// a link) is met by the plain rename, which says what it is.
+bool putInPlace(const std::string& temporary, const std::string& destination,
+                const Replacing& replacing, FileSystem& fileSystem) {
+  if (!replacing.seen && fileSystem.renameIfFree(temporary, destination)) {
+    return true;
+  }
+  if (fileSystem.normalFile(destination) != replacing.seen) {
+    return false;
+  }
+  fileSystem.renameFile(temporary, destination);
+  return true;
+}
+
 }  // namespace
 
 std::string temporaryPathBeside(const std::string& destination) {
@@ -74,7 +89,7 @@ bool isLeftoverTemporary(std::string_view name) {
 
 bool Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem,
            const CopyProgress& progress, std::optional<PreparedCopy> prepared,
-           const std::function<bool()>& replacing) {
+           const std::optional<Replacing>& replacing) {
   return passingFailuresAs("Crypt>", [&] {
     const std::string temporary = prepared ? prepared->temporary : temporaryPathBeside(destination);
     try {
@@ -91,11 +106,14 @@ bool Crypt(const std::string& source, const std::string& destination, FileSystem
         }
         copyOneVersion(source, temporary, fileSystem, progress);
       }
-      if (replacing && !replacing()) {
+      if (!replacing) {
+        fileSystem.renameFile(temporary, destination);
+        return true;
+      }
+      if (!putInPlace(temporary, destination, *replacing, fileSystem)) {
         fileSystem.removeFile(temporary);
         return false;
       }
-      fileSystem.renameFile(temporary, destination);
       return true;
     } catch (const Failure& failure) {
       removeTemporaryQuietly(fileSystem, temporary);

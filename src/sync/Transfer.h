@@ -1,7 +1,6 @@
 // Moving one file into the other tree, and creating the folders it needs.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,12 +20,15 @@ namespace tandro {
 // destination's folder is missing). `progress`, when given, hears of every piece copied.
 // A copy made ahead is put in place when the source is still what it was made from, and
 // its failure is this one's; otherwise it is removed and the copy made now.
-// `replacing`, when given, is asked right before the copy goes in place whether the
-// destination is still what the copy is meant to replace: an edit made there while the copy
-// was made is never overwritten. When it says no, the copy is removed and Crypt returns false.
+// `replacing`, when given, is what the copy may replace: the destination must still be that
+// when the copy goes in place, so that an edit made there while the copy was made is never
+// overwritten. When it is not, the copy is removed and Crypt returns false.
+struct Replacing {
+  std::optional<FileFacts> seen;  // the file last seen at the destination; nothing for none
+};
 bool Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem,
            const CopyProgress& progress = {}, std::optional<PreparedCopy> prepared = {},
-           const std::function<bool()>& replacing = {});
+           const std::optional<Replacing>& replacing = {});
 
 // Renames the file or folder `from` to `to`, which may name `from` itself in other letter
 // case on a file system that ignores case (a visible intermediate name is used then, so that

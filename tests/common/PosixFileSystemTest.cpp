@@ -127,6 +127,16 @@ TEST_F(PosixFileSystemTest, RefusedAccessIsNumber70) {
   EXPECT_EQ(failureNumberOf([&] { files.copyFile(at("a.txt"), at("locked/a.txt"), {}); }), 70);
 }
 
+TEST_F(PosixFileSystemTest, RenamesIfFreeOnlyWhereNothingIs) {
+  test::writeFile(dir.path() / "copy.tmp", "copy");
+  test::writeFile(dir.path() / "taken.txt", "made meanwhile");
+  EXPECT_FALSE(files.renameIfFree(at("copy.tmp"), at("taken.txt")));
+  EXPECT_EQ(files.readFile(at("taken.txt")), "made meanwhile");
+  EXPECT_TRUE(files.renameIfFree(at("copy.tmp"), at("free.txt")));
+  EXPECT_EQ(files.readFile(at("free.txt")), "copy");
+  EXPECT_FALSE(files.stamp(at("copy.tmp")).has_value());
+}
+
 TEST_F(PosixFileSystemTest, WritesReadsAndStampsWholeFiles) {
   EXPECT_FALSE(files.readFile(at("p.ini")).has_value());
   EXPECT_FALSE(files.stamp(at("p.ini")).has_value());

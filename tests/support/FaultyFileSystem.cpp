@@ -70,6 +70,10 @@ void FaultyFileSystem::renameFile(const std::string& from, const std::string& to
   instrumented(Call::RenameFile, from + "\n" + to,
                [&] { ForwardingFileSystem::renameFile(from, to); });
 }
+bool FaultyFileSystem::renameIfFree(const std::string& from, const std::string& to) {
+  return instrumented(Call::RenameFile, from + "\n" + to,
+                      [&] { return ForwardingFileSystem::renameIfFree(from, to); });
+}
 void FaultyFileSystem::removeFile(const std::string& path) {
   instrumented(Call::RemoveFile, path, [&] { ForwardingFileSystem::removeFile(path); });
 }

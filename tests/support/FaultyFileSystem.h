@@ -51,6 +51,8 @@ class FaultyFileSystem : public ForwardingFileSystem {
   FileStamp copyFile(const std::string& from, const std::string& to,
                      const CopyProgress& progress) override;
   void renameFile(const std::string& from, const std::string& to) override;
+  // A rename all the same: faults and actions on RenameFile apply to it.
+  bool renameIfFree(const std::string& from, const std::string& to) override;
   void removeFile(const std::string& path) override;
   void createFolder(const std::string& path) override;
   std::optional<FileStamp> stamp(const std::string& path) override;

@@ -27,6 +27,9 @@ class ForwardingFileSystem : public FileSystem {
   void renameFile(const std::string& from, const std::string& to) override {
     target_->renameFile(from, to);
   }
+  bool renameIfFree(const std::string& from, const std::string& to) override {
+    return target_->renameIfFree(from, to);
+  }
   void removeFile(const std::string& path) override { target_->removeFile(path); }
   void createFolder(const std::string& path) override { target_->createFolder(path); }
   void refuseLinkedFolders(const std::string& root, const std::string& path) override {

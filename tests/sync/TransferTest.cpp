@@ -45,13 +45,15 @@ TEST_F(TransferTest, CryptReplacesTheDestinationAndKeepsTheSourceTime) {
   EXPECT_EQ(namesBeside(at("removable/a.txt")), std::vector<std::string>{"a.txt"});
 }
 
+// Seen missing (a file made there since) or seen as another version.
 TEST_F(TransferTest, CryptLeavesADestinationItMayNoLongerReplaceAsItFoundIt) {
   test::writeFile(at("local/a.txt"), "new content");
   test::writeFile(at("removable/a.txt"), "edited meanwhile");
-  EXPECT_FALSE(
-      Crypt(at("local/a.txt"), at("removable/a.txt"), files, {}, {}, [] { return false; }));
-  EXPECT_EQ(test::readFile(at("removable/a.txt")), "edited meanwhile");
-  EXPECT_EQ(namesBeside(at("removable/a.txt")), std::vector<std::string>{"a.txt"});
+  for (const Replacing& replacing : {Replacing{}, Replacing{FileFacts{1300000000, 3}}}) {
+    EXPECT_FALSE(Crypt(at("local/a.txt"), at("removable/a.txt"), files, {}, {}, replacing));
+    EXPECT_EQ(test::readFile(at("removable/a.txt")), "edited meanwhile");
+    EXPECT_EQ(namesBeside(at("removable/a.txt")), std::vector<std::string>{"a.txt"});
+  }
 }
 
 TEST_F(TransferTest, CryptIntoAMissingFolderIsPathNotFoundAndWorksAfterMakeFolders) {

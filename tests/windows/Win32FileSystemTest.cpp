@@ -155,6 +155,15 @@ TEST_F(Win32FileSystemTest, RenameReplacesTheDestination) {
   EXPECT_FALSE(files.stamp(at("new.txt")).has_value());
 }
 
+TEST_F(Win32FileSystemTest, RenamesIfFreeOnlyWhereNothingIs) {
+  put("copy.tmp", "copy");
+  put("Taken.txt", "made meanwhile");
+  EXPECT_FALSE(files.renameIfFree(at("copy.tmp"), at("taken.txt")));  // in any letter case
+  EXPECT_EQ(files.readFile(at("Taken.txt")), "made meanwhile");
+  EXPECT_TRUE(files.renameIfFree(at("copy.tmp"), at("free.txt")));
+  EXPECT_EQ(files.readFile(at("free.txt")), "copy");
+}
+
 TEST_F(Win32FileSystemTest, WritesWholeFilesOverShorterAndHiddenOnes) {
   EXPECT_FALSE(files.readFile(at("p.ini")).has_value());
   EXPECT_FALSE(files.stamp(at("missing\\p.ini")).has_value());
