@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -186,6 +187,25 @@ void carryPermissions(int target, mode_t sourceMode, const std::string& path) {
   }
 }
 
+// The highest folder above `path` on the same file system, ending in "/"; the folder of
+// `path` when that cannot be told.
+std::string topOfFileSystem(const std::string& path) {
+  std::string top = folderPart(path);
+  struct stat status {};
+  if (::stat(top.c_str(), &status) != 0) {
+    return top;
+  }
+  const dev_t device = status.st_dev;
+  while (top.size() > 1) {
+    std::string parent = folderPart(std::string_view(top).substr(0, top.size() - 1));
+    if (parent.empty() || ::stat(parent.c_str(), &status) != 0 || status.st_dev != device) {
+      break;
+    }
+    top = std::move(parent);
+  }
+  return top;
+}
+
 }  // namespace
 
 std::vector<FolderEntry> PosixFileSystem::listFolder(const std::string& path) {
@@ -265,15 +285,17 @@ void PosixFileSystem::renameFile(const std::string& from, const std::string& to)
 }
 
 bool PosixFileSystem::renameIfFree(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-    return true;
-  }
-  if (errno == EEXIST) {
-    return false;
-  }
-  // FUSE drivers without the flag (fusefat among them) and old kernels refuse it.
-  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-    fail(to, PathRole::Folder);
+  if (!refusesNoReplace(to)) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+      return true;
+    }
+    if (errno == EEXIST) {
+      return false;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+      fail(to, PathRole::Folder);
+    }
+    rememberRefusal(to);
   }
   struct stat status {};
   if (::lstat(to.c_str(), &status) == 0) {
@@ -284,6 +306,18 @@ bool PosixFileSystem::renameIfFree(const std::string& from, const std::string& t
   }
   renameFile(from, to);
   return true;
+}
+
+bool PosixFileSystem::refusesNoReplace(const std::string& path) {
+  const std::lock_guard lock(refusingMutex_);
+  return std::any_of(refusingTops_.begin(), refusingTops_.end(),
+                     [&](const std::string& top) { return path.starts_with(top); });
+}
+
+void PosixFileSystem::rememberRefusal(const std::string& path) {
+  std::string top = topOfFileSystem(path);
+  const std::lock_guard lock(refusingMutex_);
+  refusingTops_.push_back(std::move(top));
 }
 
 void PosixFileSystem::removeFile(const std::string& path) {

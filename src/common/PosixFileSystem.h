@@ -2,6 +2,10 @@
 // links are never followed into folders and never count as normal files.
 #pragma once
 
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include "common/FileSystem.h"
 
 namespace tandro {
@@ -26,6 +30,16 @@ class PosixFileSystem : public FileSystem {
   void hideFile(const std::string& path) override;
   // syncfs of the folder's file system.
   void syncFileSystemOf(const std::string& path) override;
+
+ private:
+  bool refusesNoReplace(const std::string& path);
+  void rememberRefusal(const std::string& path);
+
+  // The tops of the file systems met that refuse a rename that must not replace (FUSE
+  // drivers without it, fusefat among them): below them renameIfFree looks first without
+  // asking again, as each refusal costs the driver a lookup.
+  std::mutex refusingMutex_;
+  std::vector<std::string> refusingTops_;
 };
 
 }  // namespace tandro
