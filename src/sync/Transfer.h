@@ -11,6 +11,11 @@
 
 namespace tandro {
 
+// What a copy may replace: the file the run last saw at its destination, or nothing.
+struct Replacing {
+  std::optional<FileFacts> seen;
+};
+
 // Makes `destination` a copy of `source` (content, modification time and, where kept,
 // permission bits), replacing what was there in one step: the copy goes into a hidden
 // temporary file in the destination's folder first and is renamed over the destination. A
@@ -23,9 +28,6 @@ namespace tandro {
 // `replacing`, when given, is what the copy may replace: the destination must still be that
 // when the copy goes in place, so that an edit made there while the copy was made is never
 // overwritten. When it is not, the copy is removed and Crypt returns false.
-struct Replacing {
-  std::optional<FileFacts> seen;  // the file last seen at the destination; nothing for none
-};
 bool Crypt(const std::string& source, const std::string& destination, FileSystem& fileSystem,
            const CopyProgress& progress = {}, std::optional<PreparedCopy> prepared = {},
            const std::optional<Replacing>& replacing = {});
