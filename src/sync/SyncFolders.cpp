@@ -469,8 +469,9 @@ class Run {
   }
 
   // The copies of the files after `from` start on a second thread, a few at a time, when
-  // they go into a folder this run has copied into already: it exists and has been checked
-  // for links. The run stops offering at the first file whose folder it has not met yet.
+  // they go into a folder this run has copied into already, or replace a file listed there:
+  // the folder exists then, and both folders are checked for links before the offer. The run
+  // stops offering at the first new file whose folder it has not met yet.
   void offerCopiesAhead(const Plan& plan, std::size_t from, const FileList& localList,
                         const FileList& removableList) {
     nextOffer_ = std::max(nextOffer_, from);
@@ -483,19 +484,40 @@ class Run {
       if (!towardsRemovable || path != plannedRemovablePath(file, localList, removableList)) {
         continue;
       }
-      const auto source = *towardsRemovable ? plannedLocalFacts(file, localList)
-                                            : plannedRemovableFacts(file, removableList);
+      const auto local = plannedLocalFacts(file, localList);
+      const auto removable = plannedRemovableFacts(file, removableList);
+      const auto& source = *towardsRemovable ? local : removable;
       if (!source || source->size >= kLongCopyBytes) {
         continue;
       }
-      if (!copiedFolders_.contains(folderKey(*towardsRemovable, path))) {
-        return;
-      }
       const std::string relative(path);
-      ahead_->offer(
-          fullPath(*towardsRemovable ? context_.localRoot : context_.removableRoot, relative),
-          fullPath(*towardsRemovable ? context_.removableRoot : context_.localRoot, relative),
-          source->size);
+      const std::string& sourceRoot =
+          *towardsRemovable ? context_.localRoot : context_.removableRoot;
+      const std::string& destinationRoot =
+          *towardsRemovable ? context_.removableRoot : context_.localRoot;
+      const std::string sourcePath = fullPath(sourceRoot, relative);
+      const std::string destinationPath = fullPath(destinationRoot, relative);
+      const bool replacesListedFile = (*towardsRemovable ? removable : local).has_value();
+      if (!copiedFolders_.contains(folderKey(*towardsRemovable, path))) {
+        if (!replacesListedFile) {
+          return;
+        }
+        if (!linkFree(sourceRoot, sourcePath) || !linkFree(destinationRoot, destinationPath)) {
+          continue;  // the run meets the link again when it comes to the file, and says so
+        }
+      }
+      ahead_->offer(sourcePath, destinationPath, source->size);
+    }
+  }
+
+  // True when no folder below `root` on the way to `file` is a link; one that cannot be
+  // looked at counts as one.
+  bool linkFree(const std::string& root, const std::string& file) {
+    try {
+      refuseLinkedFolders(root, file);
+      return true;
+    } catch (const Failure&) {
+      return false;
     }
   }
 

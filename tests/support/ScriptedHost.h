@@ -23,6 +23,9 @@ class ScriptedHost : public SyncHost, public EventLog {
   void planned(std::size_t transfers, std::uint64_t bytes) override {
     plannedTransfers = transfers;
     plannedBytes = bytes;
+    if (whenPlanned) {
+      whenPlanned();
+    }
   }
   void copied(std::uint64_t bytes) override {
     copiedBytes = bytes;
@@ -40,6 +43,8 @@ class ScriptedHost : public SyncHost, public EventLog {
   std::vector<std::string> questions;
   std::deque<bool> warningAnswers;  // No once they run out, like a closed box
   std::vector<std::string> warnings;
+  // Runs once the plan is made, before the first action.
+  std::function<void()> whenPlanned;
   std::size_t plannedTransfers = 0;
   std::uint64_t plannedBytes = 0;
   std::vector<std::string> messages;

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #include "common/DateTime.h"
 #include "common/ProcessInfo.h"
@@ -618,6 +621,35 @@ TEST_F(SyncFoldersTest, AFileMadeOnTheDriveWhileANewFilesCopyIsMadeIsNotOverwrit
   EXPECT_TRUE(host.questions[0].starts_with("両方で新規に作成されているファイルです。"))
       << host.questions[0];
   EXPECT_EQ(contentOf(local, "n.txt"), "made on the drive");
+}
+
+// Copies of replaced files start ahead in folders the run has not acted in yet, once those
+// are checked for links: a folder made a link after the listing gets none.
+TEST_F(SyncFoldersTest, NoCopyGoesAheadIntoAFolderMadeALinkAfterTheListing) {
+  put(local, "d/sub/q.txt", "asked first: a deeper folder is listed first");
+  record("d\\sub\\q.txt", kBaseText);
+  for (const std::string name : {"a.txt", "b.txt"}) {
+    put(local, "d/" + name, "changed locally", kBase + 60);
+    put(removable, "d/" + name, "old");
+    record("d\\" + name, kBaseText);
+  }
+  host.whenPlanned = [&] {
+    fs::rename(fs::path(removable) / "d", dir.path() / "moved");
+    fs::create_directory_symlink(dir.path() / "moved", fs::path(removable) / "d");
+  };
+  std::atomic<bool> copied = false;
+  files.afterCall(Call::CopyFile, [&] { copied = true; });
+  host.whileAsked = [&] {
+    // Time for a copy offered before the question to be made.
+    for (int i = 0; i < 50 && !copied; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  };
+  host.answers = {Answer::No};
+  EXPECT_EQ(run(), SyncOutcome::Failed);
+  EXPECT_FALSE(copied);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].find("(ELOOP)"), std::string::npos) << host.messages[0];
 }
 
 TEST_F(SyncFoldersTest, FilesGoneOrBackDuringTheRunAreNeitherFailuresNorDeleted) {
