@@ -61,6 +61,13 @@ std::optional<PreparedCopy> CopyAhead::take(const std::string& source,
   return std::nullopt;
 }
 
+void CopyAhead::forget(const std::string& source, const std::string& destination) {
+  const auto prepared = take(source, destination);
+  if (prepared && !prepared->failure) {
+    removeTemporaryQuietly(fileSystem_, prepared->temporary);
+  }
+}
+
 std::size_t CopyAhead::files() const {
   const std::lock_guard lock(mutex_);
   return jobs_.size();

@@ -36,6 +36,10 @@ class CopyAhead {
   // The copy offered for `source` and `destination`, once it is done; nothing when none was
   // offered. Copies offered before it are no longer wanted and go.
   std::optional<PreparedCopy> take(const std::string& source, const std::string& destination);
+  // Takes the copy offered for `source` and `destination`, if any, and removes it: the run
+  // judged the file otherwise. A copy under way is waited for, so that nothing still reads
+  // or writes the file when the run acts on it.
+  void forget(const std::string& source, const std::string& destination);
   // Offered, not yet taken.
   std::size_t files() const;
   std::int64_t bytes() const;

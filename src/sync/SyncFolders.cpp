@@ -570,10 +570,25 @@ class Run {
   }
 
   void carryOut(Situation situation) {
+    const FileCase planned = situation.fileCase;
     if (!context_.host.previewEnabled() && !newFileWithSourceAsListed(situation)) {
       judgedAgain(situation);
     }
+    if (ahead_ && situation.fileCase != planned) {
+      forgetCopyAhead(planned, situation);
+    }
     actOn(situation);
+  }
+
+  // A copy offered ahead for the file as planned is not what the run does with it now.
+  void forgetCopyAhead(FileCase planned, const Situation& situation) {
+    const auto towardsRemovable = transferTowardsRemovable(planned);
+    if (!towardsRemovable || situation.localPath != situation.removablePath) {
+      return;  // none was offered
+    }
+    const std::string& path = situation.localPath;
+    ahead_->forget(fullPath(*towardsRemovable ? context_.localRoot : context_.removableRoot, path),
+                   fullPath(*towardsRemovable ? context_.removableRoot : context_.localRoot, path));
   }
 
   // Carries out what `situation` was judged to need, as it stands.

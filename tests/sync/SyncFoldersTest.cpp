@@ -633,6 +633,11 @@ TEST_F(SyncFoldersTest, NoCopyGoesAheadIntoAFolderMadeALinkAfterTheListing) {
     put(removable, "d/" + name, "old");
     record("d\\" + name, kBaseText);
   }
+  std::error_code noLinks;
+  fs::create_directory_symlink(local, dir.path() / "probe", noLinks);
+  if (noLinks) {
+    GTEST_SKIP() << "no folder links here: " << noLinks.message();
+  }
   host.whenPlanned = [&] {
     fs::rename(fs::path(removable) / "d", dir.path() / "moved");
     fs::create_directory_symlink(dir.path() / "moved", fs::path(removable) / "d");
