@@ -490,24 +490,34 @@ class Run {
       if (!source || source->size >= kLongCopyBytes) {
         continue;
       }
-      const std::string relative(path);
-      const std::string& sourceRoot =
-          *towardsRemovable ? context_.localRoot : context_.removableRoot;
-      const std::string& destinationRoot =
-          *towardsRemovable ? context_.removableRoot : context_.localRoot;
-      const std::string sourcePath = fullPath(sourceRoot, relative);
-      const std::string destinationPath = fullPath(destinationRoot, relative);
+      const CopyEnds ends = copyEnds(*towardsRemovable, std::string(path));
       const bool replacesListedFile = (*towardsRemovable ? removable : local).has_value();
       if (!copiedFolders_.contains(folderKey(*towardsRemovable, path))) {
         if (!replacesListedFile) {
           return;
         }
-        if (!linkFree(sourceRoot, sourcePath) || !linkFree(destinationRoot, destinationPath)) {
+        if (!linkFree(*ends.sourceRoot, ends.source) ||
+            !linkFree(*ends.destinationRoot, ends.destination)) {
           continue;  // the run meets the link again when it comes to the file, and says so
         }
       }
-      ahead_->offer(sourcePath, destinationPath, source->size);
+      ahead_->offer(ends.source, ends.destination, source->size);
     }
+  }
+
+  // Where a copy of the file at `relative` reads and writes, each with its root.
+  struct CopyEnds {
+    const std::string* sourceRoot;
+    const std::string* destinationRoot;
+    std::string source;
+    std::string destination;
+  };
+  CopyEnds copyEnds(bool towardsRemovable, const std::string& relative) const {
+    const std::string& sourceRoot = towardsRemovable ? context_.localRoot : context_.removableRoot;
+    const std::string& destinationRoot =
+        towardsRemovable ? context_.removableRoot : context_.localRoot;
+    return {&sourceRoot, &destinationRoot, fullPath(sourceRoot, relative),
+            fullPath(destinationRoot, relative)};
   }
 
   // True when no folder below `root` on the way to `file` is a link; one that cannot be
@@ -586,9 +596,8 @@ class Run {
     if (!towardsRemovable || situation.localPath != situation.removablePath) {
       return;  // none was offered
     }
-    const std::string& path = situation.localPath;
-    ahead_->forget(fullPath(*towardsRemovable ? context_.localRoot : context_.removableRoot, path),
-                   fullPath(*towardsRemovable ? context_.removableRoot : context_.localRoot, path));
+    const CopyEnds ends = copyEnds(*towardsRemovable, situation.localPath);
+    ahead_->forget(ends.source, ends.destination);
   }
 
   // Carries out what `situation` was judged to need, as it stands.
