@@ -490,16 +490,14 @@ class Run {
       if (!source || source->size >= kLongCopyBytes) {
         continue;
       }
+      const bool folderMet = copiedFolders_.contains(folderKey(*towardsRemovable, path));
+      if (!folderMet && !(*towardsRemovable ? removable : local)) {
+        return;
+      }
       const CopyEnds ends = copyEnds(*towardsRemovable, std::string(path));
-      const bool replacesListedFile = (*towardsRemovable ? removable : local).has_value();
-      if (!copiedFolders_.contains(folderKey(*towardsRemovable, path))) {
-        if (!replacesListedFile) {
-          return;
-        }
-        if (!linkFree(*ends.sourceRoot, ends.source) ||
-            !linkFree(*ends.destinationRoot, ends.destination)) {
-          continue;  // the run meets the link again when it comes to the file, and says so
-        }
+      if (!folderMet && (!linkFree(*ends.sourceRoot, ends.source) ||
+                         !linkFree(*ends.destinationRoot, ends.destination))) {
+        continue;  // the run meets the link again when it comes to the file, and says so
       }
       ahead_->offer(ends.source, ends.destination, source->size);
     }
