@@ -1,18 +1,19 @@
 // Runs one profile as tandro-sync does, silently, either "checked" (every call goes to the file
 // system) or "unchecked": the looks a run takes again before it acts, the link checks and the
 // root's identity are answered from what the run saw before, without a call. The difference
-// of the two times is what those guards cost a run. Both modes keep the same books, so that
+// of the two times is what those guards cost a run. "links" answers the looks and the roots
+// alone and makes the link checks, which are older than the other guards, so that each part
+// can be told apart. Both modes keep the same books, so that
 // the bookkeeping of this program weighs on both alike. The time from the end of the listing
 // to the first action is the plan's, at most (the profile is read before the run).
 // A checked run also times the guards' calls themselves, in the run: the looks before acting
 // and before a copy is put in place, the look at a source after its copy and the root checks
 // on one side, the link checks on the other. Whole runs scatter by far more than they cost.
 //
-//   guard_cost checked|unchecked PROFILE_DIR PROFILE_NAME
+//   guard_cost checked|unchecked|links PROFILE_DIR PROFILE_NAME
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -58,7 +59,8 @@ auto timed(GuardCalls& kind, const Call& call) {
 
 class GuardFreeFileSystem : public FileSystem {
  public:
-  GuardFreeFileSystem(FileSystem& real, bool checked) : real_(real), checked_(checked) {}
+  GuardFreeFileSystem(FileSystem& real, bool checked, bool linksChecked)
+      : real_(real), checked_(checked), linksChecked_(linksChecked) {}
 
   void setRoots(const std::string& local, const std::string& removable) {
     roots_ = {{local, std::nullopt}, {removable, std::nullopt}};
@@ -104,7 +106,7 @@ class GuardFreeFileSystem : public FileSystem {
   }
 
   void refuseLinkedFolders(const std::string& root, const std::string& path) override {
-    if (checked_) {
+    if (linksChecked_) {
       timed(linkChecks_, [&] { real_.refuseLinkedFolders(root, path); });
     }
   }
@@ -158,7 +160,8 @@ class GuardFreeFileSystem : public FileSystem {
   }
 
   FileSystem& real_;
-  const bool checked_;
+  const bool checked_;  // the looks and the roots
+  const bool linksChecked_;
   std::atomic<Steady::time_point> listedAt_;
   std::mutex mutex_;
   std::unordered_map<std::string, std::vector<FolderEntry>> listed_;  // by folder
@@ -201,13 +204,13 @@ class SilentHost : public SyncHost {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 ||
-      (std::strcmp(argv[1], "checked") != 0 && std::strcmp(argv[1], "unchecked") != 0)) {
-    std::cerr << "usage: guard_cost checked|unchecked PROFILE_DIR PROFILE_NAME\n";
+  const std::string mode = argc == 4 ? argv[1] : "";
+  if (mode != "checked" && mode != "unchecked" && mode != "links") {
+    std::cerr << "usage: guard_cost checked|unchecked|links PROFILE_DIR PROFILE_NAME\n";
     return 2;
   }
   const auto real = createPlatformFileSystem();
-  GuardFreeFileSystem files(*real, std::strcmp(argv[1], "checked") == 0);
+  GuardFreeFileSystem files(*real, mode == "checked", mode != "unchecked");
   ProfileStore profile(files, withTrailingSeparator(argv[2]),
                        [name = std::string(argv[3])] { return name; });
   const ProfileRoots roots = readProfileRoots(profile);
