@@ -23,6 +23,9 @@ cmake --build "$build"
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tandro-wine-XXXXXX")
 export WINEPREFIX WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 trap 'wineserver -k || true; rm -rf "$WINEPREFIX"' EXIT
+# One server for every run below: one that is still shutting down after the tests can
+# reset the first connection of the smoke run.
+wineserver -p
 wine64=/usr/lib/wine/wine64
 "$wine64" wineboot -i
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
