@@ -59,8 +59,8 @@ auto timed(GuardCalls& kind, const Call& call) {
 
 class GuardFreeFileSystem : public FileSystem {
  public:
-  GuardFreeFileSystem(FileSystem& real, bool checked, bool linksChecked)
-      : real_(real), checked_(checked), linksChecked_(linksChecked) {}
+  GuardFreeFileSystem(FileSystem& real, bool looksChecked, bool linksChecked)
+      : real_(real), looksChecked_(looksChecked), linksChecked_(linksChecked) {}
 
   void setRoots(const std::string& local, const std::string& removable) {
     roots_ = {{local, std::nullopt}, {removable, std::nullopt}};
@@ -79,7 +79,7 @@ class GuardFreeFileSystem : public FileSystem {
 
   std::optional<FileFacts> normalFile(const std::string& path) override {
     const auto listed = listedFile(path);
-    return checked_ ? timed(looks_, [&] { return real_.normalFile(path); }) : listed;
+    return looksChecked_ ? timed(looks_, [&] { return real_.normalFile(path); }) : listed;
   }
 
   FileStamp copyFile(const std::string& from, const std::string& to,
@@ -92,14 +92,14 @@ class GuardFreeFileSystem : public FileSystem {
 
   std::optional<FileStamp> stamp(const std::string& path) override {
     if (const auto copied = copiedFrom(path)) {
-      return checked_ ? timed(looks_, [&] { return real_.stamp(path); }) : copied;
+      return looksChecked_ ? timed(looks_, [&] { return real_.stamp(path); }) : copied;
     }
     const auto root = roots_.find(path);  // the map itself is never changed
     if (root == roots_.end()) {
       return real_.stamp(path);
     }
     const std::lock_guard lock(mutex_);
-    if (checked_ || !root->second) {
+    if (looksChecked_ || !root->second) {
       root->second = timed(looks_, [&] { return real_.stamp(path); });
     }
     return root->second;
@@ -160,7 +160,7 @@ class GuardFreeFileSystem : public FileSystem {
   }
 
   FileSystem& real_;
-  const bool checked_;  // the looks and the roots
+  const bool looksChecked_;  // and the roots
   const bool linksChecked_;
   std::atomic<Steady::time_point> listedAt_;
   std::mutex mutex_;

@@ -487,11 +487,12 @@ class Run {
       const auto local = plannedLocalFacts(file, localList);
       const auto removable = plannedRemovableFacts(file, removableList);
       const auto& source = *towardsRemovable ? local : removable;
+      const auto& destination = *towardsRemovable ? removable : local;
       if (!source || source->size >= kLongCopyBytes) {
         continue;
       }
       const bool folderMet = copiedFolders_.contains(folderKey(*towardsRemovable, path));
-      if (!folderMet && !(*towardsRemovable ? removable : local)) {
+      if (!folderMet && !destination) {
         return;
       }
       const CopyEnds ends = copyEnds(*towardsRemovable, std::string(path));
